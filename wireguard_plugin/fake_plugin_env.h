@@ -1,0 +1,133 @@
+// FakePluginEnv: a scripted PluginEnv for unit tests.
+//
+// Tests describe the machine (files, folders, registry keys, environment,
+// shell folders, short names) in plain containers and script process runs
+// with a function. Every call is appended to |events| in order, so a test can
+// check what happened and in which order; Sleep only records its duration.
+#ifndef ORVA_WIREGUARD_PLUGIN_FAKE_PLUGIN_ENV_H_
+#define ORVA_WIREGUARD_PLUGIN_FAKE_PLUGIN_ENV_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "wireguard_plugin/plugin_env.h"
+
+class FakePluginEnv : public PluginEnv {
+ public:
+  // --- The machine.
+  std::set<std::string> paths;              // existing files and folders
+  std::set<std::string> undeterminable;     // paths whose status query fails
+  std::map<std::string, std::string> files; // contents written by WriteFile
+  std::map<std::string, std::string> file_sddl;  // descriptor given when written
+  std::map<int, std::string> shell_folders; // CSIDL -> folder
+  std::set<std::string> machine_keys;       // openable HKLM subkeys
+  std::map<std::string, std::string> environment;
+  std::map<std::string, std::string> short_names;
+  std::string module_file_name = "C:\\Program Files\\ORVA VPN\\orva_vpn.exe";
+  std::set<std::string> blocked_folders;    // CreateDirectories fails for these
+  std::set<std::string> unwritable;         // WriteFile cannot open these
+  std::set<std::string> write_fails;        // WriteFile opens but the write fails
+  std::map<std::string, std::string> unremovable;  // path -> error text
+
+  // --- Scripted processes. Default: exits 0 with no output.
+  std::function<ProcessRun(const std::string& command_line)> on_run;
+  std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)> on_installer;
+
+  // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>",
+  // "broadcast", "sleep <ms>", "log <text>", "write <path>", "remove <path>",
+  // "mkdir <path>".
+  std::vector<std::string> events;
+  std::vector<std::string> logs;        // DebugOutput texts only
+  std::vector<std::string> runs;        // RunHidden command lines only
+  std::vector<uint32_t> sleeps;         // Sleep durations only
+
+  ProcessRun RunHidden(const std::string& command_line) override {
+    events.push_back("run " + command_line);
+    runs.push_back(command_line);
+    if (on_run) return on_run(command_line);
+    ProcessRun run;
+    run.exit_code = 0;
+    return run;
+  }
+
+  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
+    events.push_back("installer " + command_line + " " + std::to_string(timeout_ms));
+    if (on_installer) return on_installer(command_line, timeout_ms);
+    return InstallerOutcome::kCompleted;
+  }
+
+  void BroadcastEnvironmentChange() override { events.push_back("broadcast"); }
+
+  bool Exists(const std::string& path) override {
+    if (undeterminable.count(path)) return false;
+    return paths.count(path) > 0;
+  }
+
+  std::optional<std::string> ShellFolder(int csidl) override {
+    auto it = shell_folders.find(csidl);
+    if (it == shell_folders.end()) return std::nullopt;
+    return it->second;
+  }
+
+  bool MachineKeyExists(const std::string& subkey) override {
+    return machine_keys.count(subkey) > 0;
+  }
+
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override {
+    auto it = environment.find(name);
+    if (it == environment.end()) return std::nullopt;
+    return it->second;
+  }
+
+  std::optional<std::string> ShortPathName(const std::string& path) override {
+    auto it = short_names.find(path);
+    if (it != short_names.end()) return it->second;
+    if (paths.count(path)) return path;  // short name of a plain path is itself
+    return std::nullopt;
+  }
+
+  std::string ModuleFileName() override { return module_file_name; }
+
+  bool CreateDirectories(const std::string& path) override {
+    events.push_back("mkdir " + path);
+    if (blocked_folders.count(path)) return false;
+    paths.insert(path);
+    return true;
+  }
+
+  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
+                         const std::string& sddl) override {
+    events.push_back("write " + path);
+    if (unwritable.count(path)) return WriteOutcome::kOpenFailed;
+    paths.insert(path);
+    files[path] = write_fails.count(path) ? std::string() : bytes;
+    file_sddl[path] = sddl;
+    return write_fails.count(path) ? WriteOutcome::kWriteFailed : WriteOutcome::kWritten;
+  }
+
+  std::optional<std::string> RemoveFile(const std::string& path) override {
+    events.push_back("remove " + path);
+    auto it = unremovable.find(path);
+    if (it != unremovable.end()) return it->second;
+    paths.erase(path);
+    files.erase(path);
+    return std::nullopt;
+  }
+
+  void Sleep(uint32_t milliseconds) override {
+    events.push_back("sleep " + std::to_string(milliseconds));
+    sleeps.push_back(milliseconds);
+  }
+
+  void DebugOutput(const std::string& text) override {
+    events.push_back("log " + text);
+    logs.push_back(text);
+  }
+};
+
+#endif  // ORVA_WIREGUARD_PLUGIN_FAKE_PLUGIN_ENV_H_

@@ -1,0 +1,109 @@
+// PluginEnv: everything the WireGuard plugin asks of the operating system.
+//
+// The plugin's logic (what to run, what to log, how to judge the answers) is
+// platform-independent and talks to Windows only through this interface.
+// Win32PluginEnv (win32_plugin_env.cc) is the one production implementation;
+// FakePluginEnv (fake_plugin_env.h) scripts answers for unit tests, records
+// every call, and turns waits into recorded numbers instead of sleeps.
+//
+// Contract for all operations: none of them throws, and each one closes every
+// handle it opens before it returns. Paths and command lines are narrow texts
+// in the system's ANSI code page.
+#ifndef ORVA_WIREGUARD_PLUGIN_PLUGIN_ENV_H_
+#define ORVA_WIREGUARD_PLUGIN_PLUGIN_ENV_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The outcome of running one command line as a hidden child process whose
+// standard output and standard error go into one pipe.
+struct ProcessRun {
+  enum class Failure {
+    kNone,                  // the child was started
+    kCreatePipe,            // CreatePipe failed
+    kSetHandleInformation,  // the read end could not be made non-inheritable
+    kCreateProcess,         // CreateProcessA failed
+  };
+  Failure failure = Failure::kNone;
+
+  // The child's bytes exactly as read, in the order written (at most the
+  // kept-output bound; the rest was read and discarded).
+  std::string output;
+
+  // The child's exit code as the system reports it; 1 when the child had to
+  // be terminated or the wait for it failed.
+  uint32_t exit_code = 1;
+
+  // True when the child was terminated because it outlived its bounds: still
+  // running 2000 ms after its output ended, or the whole run took longer than
+  // the overall bound (for example a grandchild kept the pipe open).
+  bool terminated = false;
+};
+
+class PluginEnv {
+ public:
+  virtual ~PluginEnv() = default;
+
+  // Runs |command_line| exactly as given (any interpreter prefix is already
+  // part of it) hidden, with inherited pipe handles, and collects its output.
+  virtual ProcessRun RunHidden(const std::string& command_line) = 0;
+
+  enum class InstallerOutcome { kFailedToStart, kCompleted, kTimedOut };
+  // Starts an installer command line hidden and detached, waits up to
+  // |timeout_ms| for it to end, and closes its handles. A timed-out installer
+  // keeps running.
+  virtual InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) = 0;
+
+  // Tells every top-level window that the environment changed
+  // (WM_SETTINGCHANGE "Environment", abort if hung, 5000 ms).
+  virtual void BroadcastEnvironmentChange() = 0;
+
+  // True when a file or folder exists at |path|. A path whose status cannot
+  // be determined (access denied, malformed) counts as absent.
+  virtual bool Exists(const std::string& path) = 0;
+
+  // SHGetFolderPathA(csidl, current path) into a 260-character buffer; no
+  // value when the call does not succeed.
+  virtual std::optional<std::string> ShellFolder(int csidl) = 0;
+
+  // True when HKEY_LOCAL_MACHINE\|subkey| can be opened for reading.
+  virtual bool MachineKeyExists(const std::string& subkey) = 0;
+
+  // The value of an environment variable, or no value when it is unset.
+  virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
+
+  // GetShortPathNameA with a 260-character buffer: the short form when the
+  // call returns a length from 1 to 260, else no value.
+  virtual std::optional<std::string> ShortPathName(const std::string& path) = 0;
+
+  // The executable's own full path (GetModuleFileNameA, 260 characters), or
+  // an empty text when it cannot be had.
+  virtual std::string ModuleFileName() = 0;
+
+  // Creates |path| and every missing parent folder. False when the folder
+  // does not exist afterwards (a file in the way, access denied).
+  virtual bool CreateDirectories(const std::string& path) = 0;
+
+  enum class WriteOutcome { kOpenFailed, kWriteFailed, kWritten };
+  // Creates or truncates |path| and writes |bytes| unchanged (binary), giving
+  // a newly created file the security descriptor |sddl| (SDDL text; empty
+  // means the folder's inherited default).
+  virtual WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
+                                 const std::string& sddl) = 0;
+
+  // Removes the file at |path|. No value on success; otherwise the error's
+  // message text, as the standard library's filesystem error states it.
+  virtual std::optional<std::string> RemoveFile(const std::string& path) = 0;
+
+  // Blocks the calling thread for |milliseconds|.
+  virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // One OutputDebugStringA call with |text|.
+  virtual void DebugOutput(const std::string& text) = 0;
+};
+
+// The process-wide Win32 implementation (Windows builds only).
+PluginEnv& SystemPluginEnv();
+
+#endif  // ORVA_WIREGUARD_PLUGIN_PLUGIN_ENV_H_

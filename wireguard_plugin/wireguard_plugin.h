@@ -1,0 +1,97 @@
+// WireguardPlugin: the application's own plugin. It drives WireGuard for
+// Windows to bring one tunnel ("orva_divuv") up and down and reports its
+// status and traffic, answering the UI's calls on "com.orva_divuv/wireguard".
+//
+// The plugin keeps no state between calls: every operation reads the
+// machine's state afresh through its PluginEnv. All operations run on the
+// engine's platform thread, one call at a time.
+//
+// The operations are spread over files by concern:
+//   command_runner.cc  PluginLog, ExecuteCommand
+//   detection.cc       IsWireguardInstalled, GetWireguardDirectory, GetShortPath
+//   config_file.cc     SaveConfigToFile, GetDocumentsPath
+//   status.cc          GetVPNStatus, GetTransferStats
+//   lifecycle.cc       ConnectVPN, DisconnectVPN, RecreateTunnel
+//   installer.cc       FindWireguardInstaller, InstallWireguard
+//   dispatch.cc        HandleMethodCall
+//   registration.cc    WireguardPluginRegisterWithRegistrar and the plugin holder
+//   wireguard_plugin.cc  construction and destruction
+#ifndef ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
+#define ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "wireguard_plugin/plugin_env.h"
+
+namespace flutter {
+class MethodCall;
+class MethodResult;
+}  // namespace flutter
+class MethodCallChannel;
+
+// The one tunnel this program manages, and the name of its configuration
+// file and tunnel service.
+inline constexpr char kTunnelName[] = "orva_divuv";
+inline std::string TunnelName() { return kTunnelName; }
+
+// WireGuard's configuration folder below a ProgramData folder.
+inline std::string ConfigurationsFolder(const std::string& program_data) {
+  return program_data + "\\WireGuard\\Configurations";
+}
+
+// Received and sent byte counters of the tunnel.
+struct TransferStats {
+  int64_t rx = 0;
+  int64_t tx = 0;
+};
+
+class WireguardPlugin {
+ public:
+  // |channel| may be null (tests that call operations directly). |env| must
+  // outlive the plugin.
+  WireguardPlugin(std::unique_ptr<MethodCallChannel> channel, PluginEnv& env);
+  virtual ~WireguardPlugin();
+
+  WireguardPlugin(const WireguardPlugin&) = delete;
+  WireguardPlugin& operator=(const WireguardPlugin&) = delete;
+
+  MethodCallChannel* channel() const { return channel_.get(); }
+
+  // Routes one call by its method name and answers it exactly once.
+  void HandleMethodCall(const flutter::MethodCall& call,
+                        std::unique_ptr<flutter::MethodResult> result);
+
+  // Command runner and log.
+  void PluginLog(const std::string& message);
+  int ExecuteCommand(const std::string& command, std::string& output);
+
+  // Detection and tool paths.
+  bool IsWireguardInstalled();
+  std::string GetWireguardDirectory();
+  std::string GetShortPath(const std::string& path);
+
+  // Configuration file and folders.
+  std::string SaveConfigToFile(const std::string& config);
+  std::string GetDocumentsPath();
+
+  // Status and statistics.
+  std::string GetVPNStatus();
+  TransferStats GetTransferStats();
+
+  // Tunnel lifecycle.
+  bool ConnectVPN(const std::string& config);
+  bool DisconnectVPN();
+  bool RecreateTunnel(const std::string& config);
+
+  // Installer.
+  std::string FindWireguardInstaller();
+  bool InstallWireguard();
+
+ private:
+  std::unique_ptr<MethodCallChannel> channel_;
+  PluginEnv& env_;
+};
+
+#endif  // ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
