@@ -11,7 +11,7 @@ packages=(
   libmsgpack-cxx-dev nlohmann-json3-dev                  # benchmark peers only
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick           # running and looking at the product
   wixl                                                   # the stand-in WireGuard MSI package
-  zip unzip file
+  zip unzip file python3
 )
 
 missing=()

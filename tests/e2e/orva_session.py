@@ -1,0 +1,333 @@
+#!/usr/bin/env python3
+"""Runs the ORVA VPN bundle under Wine with a scripted UI session and checks it.
+
+The real orva_vpn.exe starts from a bundle folder in a Wine prefix of its own.
+The stand-in engine plays the session file (ORVA_UI_SESSION) and writes one
+transcript line per reply (ORVA_UI_TRANSCRIPT); a debug-output listener
+collects the plugin's log lines. Both are printed live, as they happen.
+
+Expectations live in the session file itself, in comment lines that the
+stand-in engine skips:
+
+  connect {"config": "..."}
+  #> {"reply": "error", "code": "NOT_INSTALLED"}
+  #log> [WireGuardPlugin] WireGuard not found
+
+'#>' attaches a partial match to the reply of the call above it: every key
+given must be present with an equal value. Inside it, "<any>" matches any
+value, "<int>" any integer, "<pos-int>" any integer above 0, "<str>" any string, "<nonempty-str>" any
+non-empty string, and {"<map-of>": "<int>"} a map whose values all match.
+'#log>' requires a debug-output line, exactly as written, anywhere in the
+session's log; '#nolog>' forbids one. '#file> WINDOWS-PATH JSON-STRING'
+checks a file's bytes at the end of the session (JSON string escapes; "\\n"
+in the JSON is a line feed).
+
+Exit status 0 only when the program ended by itself with exit code 0 and
+every expectation held.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+WINEPATH_DRIVE = "Z:"
+
+
+def windows_path(path):
+    """Wine maps Z: to the Unix root."""
+    return WINEPATH_DRIVE + str(Path(path).resolve()).replace("/", "\\")
+
+
+def prefix_path(prefix, windows):
+    """Unix path of a C:\\ path inside a Wine prefix."""
+    assert windows[1:3] == ":\\", windows
+    drive = windows[0].lower()
+    rest = windows[3:].replace("\\", "/")
+    return Path(prefix) / "drive_c" / rest if drive == "c" else Path("/") / rest
+
+
+# --------------------------------------------------------------------------
+# The session file and its expectations.
+
+class Step:
+    def __init__(self, number, line):
+        self.number = number
+        self.line = line
+        self.method = line.split(" ", 1)[0]
+        self.expect = []   # partial matches of the reply
+        self.reply = None  # transcript object
+        self.arrived = None  # seconds since start
+        self.started = None
+
+
+def parse_session(path):
+    steps, logs, nologs, files = [], [], [], []
+    for raw in Path(path).read_text(encoding="utf-8").splitlines():
+        line = raw.rstrip("\r")
+        if line.startswith("#>"):
+            if not steps:
+                raise SystemExit(f"{path}: '#>' before any call")
+            steps[-1].expect.append(json.loads(line[2:]))
+        elif line.startswith("#log>"):
+            logs.append(line[5:].lstrip(" "))
+        elif line.startswith("#nolog>"):
+            nologs.append(line[7:].lstrip(" "))
+        elif line.startswith("#file>"):
+            target, content = line[6:].strip().split(" ", 1)
+            files.append((target, json.loads(content)))
+        elif not line.strip() or line.startswith("#") or line.startswith("@") or line == "quit":
+            continue
+        else:
+            steps.append(Step(len(steps) + 1, line))
+    return steps, logs, nologs, files
+
+
+def matches(pattern, value):
+    if pattern == "<any>":
+        return True
+    if pattern == "<int>":
+        return isinstance(value, int) and not isinstance(value, bool)
+    if pattern == "<pos-int>":
+        return isinstance(value, int) and not isinstance(value, bool) and value > 0
+    if pattern == "<str>":
+        return isinstance(value, str)
+    if pattern == "<nonempty-str>":
+        return isinstance(value, str) and value != ""
+    if isinstance(pattern, dict):
+        if set(pattern) == {"<map-of>"}:
+            return isinstance(value, dict) and all(matches(pattern["<map-of>"], v) for v in value.values())
+        return isinstance(value, dict) and all(k in value and matches(v, value[k]) for k, v in pattern.items())
+    if isinstance(pattern, list):
+        return isinstance(value, list) and len(pattern) == len(value) and all(
+            matches(p, v) for p, v in zip(pattern, value))
+    return type(pattern) is type(value) and pattern == value
+
+
+# --------------------------------------------------------------------------
+# Wine.
+
+class Wine:
+    def __init__(self, prefix, fresh):
+        self.prefix = Path(prefix)
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        if fresh and self.prefix.exists():
+            self.quiet(["wineserver", "-k"])
+            shutil.rmtree(self.prefix)
+        if not (self.prefix / "system.reg").exists():
+            self.quiet(["wineboot", "-i"])
+            self.quiet(["wineserver", "-w"])
+        # One server for the whole session, detached from our pipes.
+        self.quiet(["wineserver", "-p"])
+        self.quiet(["wine", "wineboot"])
+
+    def quiet(self, argv, **kw):
+        return subprocess.run(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, **kw)
+
+    def popen(self, argv, env=None, **kw):
+        return subprocess.Popen(["wine"] + argv, env=dict(self.env, **(env or {})),
+                                stdin=subprocess.DEVNULL, start_new_session=True, **kw)
+
+    def stop(self):
+        self.quiet(["wineserver", "-k"])
+        self.quiet(["wineserver", "-w"], timeout=60)
+
+
+# --------------------------------------------------------------------------
+# Live output.
+
+class Console:
+    def __init__(self, quiet):
+        self.quiet = quiet
+        self.lock = threading.Lock()
+        self.start = time.monotonic()
+
+    def now(self):
+        return time.monotonic() - self.start
+
+    def say(self, text):
+        if self.quiet:
+            return
+        with self.lock:
+            print(f"[{self.now():7.2f}s] {text}", flush=True)
+
+
+def shorten(text, limit=160):
+    text = text.replace("\r", "\\r").replace("\n", "\\n")
+    return text if len(text) <= limit else text[:limit - 3] + "..."
+
+
+def follow_log(proc, lines, console):
+    for raw in proc.stdout:
+        line = raw.decode("utf-8", "replace").rstrip("\r\n")
+        lines.append(line)
+        console.say("      log  " + shorten(line))
+
+
+def take_screenshot(path, console):
+    path = Path(path)
+    for target in (["-window", "ORVA VPN"], ["-window", "root"]):
+        result = subprocess.run(["import"] + target + [str(path)], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        if result.returncode == 0 and path.exists():
+            console.say(f"screenshot saved: {path}")
+            return True
+    console.say("screenshot failed")
+    return False
+
+
+# --------------------------------------------------------------------------
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--bundle", required=True, help="folder holding orva_vpn.exe")
+    ap.add_argument("--session", required=True, help="session file with expectations")
+    ap.add_argument("--prefix", required=True, help="Wine prefix to use")
+    ap.add_argument("--fresh", action="store_true", help="start from a new, empty Wine prefix")
+    ap.add_argument("--out", required=True, help="folder for transcript, log and screenshot")
+    ap.add_argument("--listener", help="debug_output_listener.exe (the plugin log is checked when given)")
+    ap.add_argument("--screenshot-after", default="",
+                    help="METHOD[:N]: take a screenshot after the Nth reply to METHOD (default N=1)")
+    ap.add_argument("--timeout", type=float, default=600, help="seconds the whole session may take")
+    ap.add_argument("--env", action="append", default=[], help="NAME=VALUE for the program's environment")
+    ap.add_argument("--quiet", action="store_true")
+    args = ap.parse_args()
+
+    console = Console(args.quiet)
+    out = Path(args.out)
+    out.mkdir(parents=True, exist_ok=True)
+    transcript = out / "transcript.jsonl"
+    log_file = out / "plugin.log"
+    for f in (transcript, log_file):
+        f.unlink(missing_ok=True)
+
+    steps, log_expect, nolog_expect, file_expect = parse_session(args.session)
+    shot_method, _, shot_n = args.screenshot_after.partition(":")
+    shot_n = int(shot_n or 1)
+    shot_taken = False
+
+    console.say(f"preparing Wine prefix {args.prefix}{' (fresh)' if args.fresh else ''}")
+    wine = Wine(args.prefix, args.fresh)
+    log_lines, listener, log_thread = [], None, None
+    exe = None
+    exit_code = None
+    try:
+        if args.listener:
+            listener = wine.popen([args.listener], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            log_thread = threading.Thread(target=follow_log, args=(listener, log_lines, console), daemon=True)
+            log_thread.start()
+            time.sleep(1.0)  # let it create the shared buffer before the first line is written
+
+        env = {"ORVA_UI_SESSION": windows_path(args.session), "ORVA_UI_TRANSCRIPT": windows_path(transcript)}
+        for pair in args.env:
+            name, _, value = pair.partition("=")
+            env[name] = value
+        console.say(f"starting {Path(args.bundle) / 'orva_vpn.exe'}")
+        exe = wine.popen([str(Path(args.bundle) / "orva_vpn.exe")], env=env, cwd=args.bundle,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        if steps:
+            console.say(f"-> {1:2d} {shorten(steps[0].line)}")
+        seen = 0
+        pending = 0
+        deadline = time.monotonic() + args.timeout
+        last_size = -1
+        while True:
+            if transcript.exists() and transcript.stat().st_size != last_size:
+                last_size = transcript.stat().st_size
+                with transcript.open("r", encoding="utf-8", errors="replace") as fh:
+                    lines = fh.read().split("\n")
+                complete = lines[:-1]  # the last piece is an unfinished line or empty
+                for text in complete[seen:]:
+                    seen += 1
+                    try:
+                        obj = json.loads(text)
+                    except ValueError:
+                        console.say("!! unreadable transcript line: " + shorten(text))
+                        continue
+                    if str(obj.get("method", "")).startswith("@"):
+                        console.say("   " + shorten(text))
+                        continue
+                    if pending < len(steps):
+                        step = steps[pending]
+                        step.reply = obj
+                        step.arrived = console.now()
+                        pending += 1
+                        console.say(f"<- {step.number:2d} {shorten(json.dumps(obj, ensure_ascii=False))}")
+                        if pending < len(steps):
+                            console.say(f"-> {pending + 1:2d} {shorten(steps[pending].line)}")
+                        if (not shot_taken and shot_method and obj.get("method") == shot_method
+                                and sum(1 for s in steps[:pending] if s.method == shot_method) == shot_n):
+                            time.sleep(0.5)  # let the view repaint with the new state
+                            shot_taken = take_screenshot(out / "screenshot.png", console)
+            code = exe.poll()
+            if code is not None:
+                exit_code = code
+                break
+            if time.monotonic() > deadline:
+                console.say(f"!! session did not end within {args.timeout:.0f} s")
+                break
+            time.sleep(0.1)
+        if exit_code is None:
+            os.killpg(exe.pid, signal.SIGKILL)
+        time.sleep(1.0)  # the last log lines
+    finally:
+        if listener:
+            os.killpg(listener.pid, signal.SIGKILL)
+        files_seen = {}
+        for target, _ in file_expect:
+            p = prefix_path(args.prefix, target)
+            files_seen[target] = p.read_bytes() if p.exists() else None
+        wine.stop()
+        log_file.write_text("\n".join(log_lines) + "\n", encoding="utf-8")
+
+    # ----------------------------------------------------------------------
+    # Summary.
+    failures = 0
+    print("\n== Summary", flush=True)
+    for step in steps:
+        ok = step.reply is not None and all(matches(e, step.reply) for e in step.expect)
+        failures += not ok
+        mark = "passed" if ok else "FAILED"
+        print(f"  {mark}  {step.number:2d}. {shorten(step.line, 70)}")
+        if not ok:
+            got = "no reply" if step.reply is None else json.dumps(step.reply, ensure_ascii=False)
+            print(f"           expected {json.dumps(step.expect, ensure_ascii=False)}\n           got      {got}")
+    if args.listener:
+        for want in log_expect:
+            ok = want in log_lines
+            failures += not ok
+            print(f"  {'passed' if ok else 'FAILED'}  log line: {shorten(want, 100)}")
+        for unwanted in nolog_expect:
+            ok = unwanted not in log_lines
+            failures += not ok
+            print(f"  {'passed' if ok else 'FAILED'}  no log line: {shorten(unwanted, 100)}")
+    for target, content in file_expect:
+        got = files_seen.get(target)
+        ok = got == content.encode("utf-8")
+        failures += not ok
+        print(f"  {'passed' if ok else 'FAILED'}  file bytes: {target}")
+        if not ok:
+            print(f"           expected {content.encode('utf-8')!r}\n           got      {got!r}")
+    ended = exit_code == 0
+    failures += not ended
+    print(f"  {'passed' if ended else 'FAILED'}  program ended by itself with exit code 0 (got {exit_code})")
+    if shot_method:
+        print(f"  screenshot: {(out / 'screenshot.png') if shot_taken else 'not taken'}")
+    print(f"  transcript: {transcript}\n  plugin log: {log_file}")
+    total = len(steps) + (len(log_expect) + len(nolog_expect) if args.listener else 0) + len(file_expect) + 1
+    print(f"\n{total - failures} passed, {failures} failed", flush=True)
+    return 0 if failures == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
