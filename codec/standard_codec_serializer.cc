@@ -1,0 +1,369 @@
+// The standard serializer: writing and reading the standard value form.
+//
+// Bounded decoding. The form announces lengths and counts before the data
+// they describe, and a corrupt message may announce billions. The reader
+// therefore never honours an announcement that the bytes left in the message
+// cannot hold:
+//
+//   * Every list element still to come needs at least 1 byte (its type code)
+//     and every map entry at least 2; a string or byte array needs its length
+//     in bytes and a typed array its count times the element width, after its
+//     alignment pad.
+//   * Bytes already promised to the unread elements of the enclosing lists
+//     and maps are not available to a nested announcement ("owed" below), so
+//     that nested containers cannot all lay claim to the same bytes.
+//   * An announcement that does not fit in the remaining, unpromised bytes
+//     writes the reader's "Invalid read in StandardCodecByteStreamReader"
+//     line and yields its alternative's empty value (empty string, array,
+//     list or map); nothing more of it is consumed. The pad of a typed array
+//     is still skipped, so the position moves exactly as it would for the
+//     failed bulk read of a fitting array, and the number of diagnostic lines
+//     stays the same.
+//   * Lists and maps nest at most kMaxNestingDepth deep; a deeper one is
+//     refused the same way, so a corrupt message cannot exhaust the stack.
+//
+// Every accepted element is paid for by a distinct byte of the message, so
+// decoding n bytes makes at most about n elements and allocates at most about
+// n bytes of content. A well-formed message always fits: each announced
+// element is followed by its own bytes. Everything else follows the plain
+// reading rules: short fixed-width reads give zeros, and the elements of a
+// list that runs out read as nulls, each with its diagnostic line.
+#include "codec/standard_codec_serializer.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <utility>
+
+namespace flutter {
+
+namespace {
+
+enum TypeCode : uint8_t {
+  kNull = 0,
+  kTrue = 1,
+  kFalse = 2,
+  kInt32 = 3,
+  kInt64 = 4,
+  kLargeInt = 5,  // read as a string, never written
+  kFloat64 = 6,
+  kString = 7,
+  kUInt8List = 8,
+  kInt32List = 9,
+  kInt64List = 10,
+  kFloat64List = 11,
+  kList = 12,
+  kMap = 13,
+  kFloat32List = 14,
+};
+
+constexpr uint8_t kLength16 = 254;
+constexpr uint8_t kLength32 = 255;
+
+constexpr size_t kMaxNestingDepth = 512;
+
+// The decoding state of one reader, shared by the nested reads of one value.
+// The serializer has no state of its own, so it lives with the thread for the
+// duration of the outermost read.
+struct DecodeBudget {
+  const ByteStreamReader* reader = nullptr;
+  size_t owed = 0;   // bytes promised to announced elements not yet begun
+  size_t depth = 0;  // lists and maps being read
+};
+
+thread_local DecodeBudget* active_budget = nullptr;
+
+// Joins the active budget when it belongs to |reader|, otherwise opens a
+// fresh one (a nested read from another reader) until the scope ends.
+class BudgetScope {
+ public:
+  explicit BudgetScope(const ByteStreamReader* reader) : outer_(active_budget) {
+    if (outer_ != nullptr && outer_->reader == reader) {
+      budget_ = outer_;
+    } else {
+      own_.reader = reader;
+      budget_ = &own_;
+      active_budget = &own_;
+    }
+  }
+  ~BudgetScope() { active_budget = outer_; }
+  BudgetScope(const BudgetScope&) = delete;
+  BudgetScope& operator=(const BudgetScope&) = delete;
+
+  DecodeBudget& budget() { return *budget_; }
+
+  // Bytes left in the message that no announced element has claimed.
+  size_t FreeBytes() const {
+    size_t remaining = budget_->reader->RemainingBytes();
+    return remaining > budget_->owed ? remaining - budget_->owed : 0;
+  }
+
+ private:
+  DecodeBudget* outer_;
+  DecodeBudget own_;
+  DecodeBudget* budget_;
+};
+
+// Claims the bytes of a container's elements and one nesting level for as
+// long as the container is being read; restores both on every exit.
+class ContainerClaim {
+ public:
+  ContainerClaim(DecodeBudget& budget, size_t owed_bytes)
+      : budget_(budget), owed_before_(budget.owed) {
+    budget_.owed += owed_bytes;
+    ++budget_.depth;
+  }
+  ~ContainerClaim() {
+    budget_.owed = owed_before_;
+    --budget_.depth;
+  }
+  ContainerClaim(const ContainerClaim&) = delete;
+  ContainerClaim& operator=(const ContainerClaim&) = delete;
+
+  // The next element (or key, or value) begins: its byte is no longer owed.
+  void BeginElement() { --budget_.owed; }
+
+ private:
+  DecodeBudget& budget_;
+  size_t owed_before_;
+};
+
+// Windows targets (x86-64, ARM64) are little-endian, so the host byte order
+// of scalars and array elements is the wire order.
+template <typename T>
+void PutScalar(T value, ByteStreamWriter* stream) {
+  uint8_t bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));
+  stream->PutBytes(bytes, sizeof(T));
+}
+
+template <typename T>
+T TakeScalar(ByteStreamReader* stream) {
+  uint8_t bytes[sizeof(T)] = {};
+  stream->TakeBytes(bytes, sizeof(T));
+  T value;
+  std::memcpy(&value, bytes, sizeof(T));
+  return value;
+}
+
+template <typename T>
+void WriteTypedArray(const std::vector<T>& elements, const StandardCodecSerializer& serializer,
+                     ByteStreamWriter* stream) {
+  serializer.WriteLength(elements.size(), stream);
+  if (elements.empty()) return;
+  stream->PadToAlignment(static_cast<uint8_t>(sizeof(T)));
+  stream->PutBytes(reinterpret_cast<const uint8_t*>(elements.data()), elements.size() * sizeof(T));
+}
+
+// Strings (codes 5 and 7) and byte arrays (8).
+template <typename Bytes>
+Bytes ReadByteRun(const StandardCodecSerializer& serializer, ByteStreamReader* stream,
+                  const BudgetScope& scope) {
+  size_t length = serializer.ReadLength(stream);
+  if (length > scope.FreeBytes()) {
+    ReportInvalidStreamRead();
+    return Bytes();
+  }
+  Bytes bytes(length, 0);
+  if (length > 0) stream->TakeBytes(reinterpret_cast<uint8_t*>(&bytes[0]), length);
+  return bytes;
+}
+
+// Typed arrays (codes 9, 10, 11 and 14). The pad is skipped even when the
+// count is 0.
+template <typename T>
+std::vector<T> ReadTypedArray(const StandardCodecSerializer& serializer, ByteStreamReader* stream,
+                              const BudgetScope& scope) {
+  size_t count = serializer.ReadLength(stream);
+  stream->SkipToAlignment(static_cast<uint8_t>(sizeof(T)));
+  if (count > scope.FreeBytes() / sizeof(T)) {
+    ReportInvalidStreamRead();
+    return std::vector<T>();
+  }
+  std::vector<T> elements(count);
+  stream->TakeBytes(reinterpret_cast<uint8_t*>(elements.data()), count * sizeof(T));
+  return elements;
+}
+
+ValueList ReadList(const StandardCodecSerializer& serializer, ByteStreamReader* stream,
+                   BudgetScope& scope) {
+  size_t count = serializer.ReadLength(stream);
+  if (scope.budget().depth >= kMaxNestingDepth || count > scope.FreeBytes()) {
+    ReportInvalidStreamRead();
+    return ValueList();
+  }
+  ContainerClaim claim(scope.budget(), count);
+  ValueList list;
+  list.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    claim.BeginElement();
+    list.push_back(serializer.ReadTaggedValue(stream));
+  }
+  return list;
+}
+
+// A key that is already present keeps its first value.
+ValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamReader* stream,
+                 BudgetScope& scope) {
+  size_t count = serializer.ReadLength(stream);
+  if (scope.budget().depth >= kMaxNestingDepth || count > scope.FreeBytes() / 2) {
+    ReportInvalidStreamRead();
+    return ValueMap();
+  }
+  ContainerClaim claim(scope.budget(), count * 2);
+  ValueMap map;
+  for (size_t i = 0; i < count; ++i) {
+    claim.BeginElement();
+    EncodableValue key = serializer.ReadTaggedValue(stream);
+    claim.BeginElement();
+    EncodableValue value = serializer.ReadTaggedValue(stream);
+    map.try_emplace(std::move(key), std::move(value));
+  }
+  return map;
+}
+
+}  // namespace
+
+StandardCodecSerializer::StandardCodecSerializer() = default;
+StandardCodecSerializer::~StandardCodecSerializer() = default;
+
+const StandardCodecSerializer& StandardCodecSerializer::DefaultInstance() {
+  // Initialisation of a function-local static is thread-safe.
+  static const StandardCodecSerializer instance;
+  return instance;
+}
+
+void StandardCodecSerializer::WriteValue(const EncodableValue& value,
+                                         ByteStreamWriter* stream) const {
+  if (const auto* boolean = std::get_if<bool>(&value)) {
+    stream->PutByte(*boolean ? kTrue : kFalse);
+  } else if (const auto* int32 = std::get_if<int32_t>(&value)) {
+    stream->PutByte(kInt32);
+    PutScalar(*int32, stream);
+  } else if (const auto* int64 = std::get_if<int64_t>(&value)) {
+    stream->PutByte(kInt64);
+    PutScalar(*int64, stream);
+  } else if (const auto* float64 = std::get_if<double>(&value)) {
+    stream->PutByte(kFloat64);
+    stream->PadToAlignment(8);
+    PutScalar(*float64, stream);
+  } else if (const auto* text = std::get_if<std::string>(&value)) {
+    stream->PutByte(kString);
+    WriteLength(text->size(), stream);
+    if (!text->empty()) {
+      stream->PutBytes(reinterpret_cast<const uint8_t*>(text->data()), text->size());
+    }
+  } else if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&value)) {
+    stream->PutByte(kUInt8List);
+    WriteLength(bytes->size(), stream);
+    if (!bytes->empty()) stream->PutBytes(bytes->data(), bytes->size());
+  } else if (const auto* int32s = std::get_if<std::vector<int32_t>>(&value)) {
+    stream->PutByte(kInt32List);
+    WriteTypedArray(*int32s, *this, stream);
+  } else if (const auto* int64s = std::get_if<std::vector<int64_t>>(&value)) {
+    stream->PutByte(kInt64List);
+    WriteTypedArray(*int64s, *this, stream);
+  } else if (const auto* float64s = std::get_if<std::vector<double>>(&value)) {
+    stream->PutByte(kFloat64List);
+    WriteTypedArray(*float64s, *this, stream);
+  } else if (const auto* float32s = std::get_if<std::vector<float>>(&value)) {
+    stream->PutByte(kFloat32List);
+    WriteTypedArray(*float32s, *this, stream);
+  } else if (const auto* list = std::get_if<ValueList>(&value)) {
+    stream->PutByte(kList);
+    WriteLength(list->size(), stream);
+    for (const EncodableValue& element : *list) WriteValue(element, stream);
+  } else if (const auto* map = std::get_if<ValueMap>(&value)) {
+    stream->PutByte(kMap);
+    WriteLength(map->size(), stream);
+    for (const auto& [key, entry_value] : *map) {
+      WriteValue(key, stream);
+      WriteValue(entry_value, stream);
+    }
+  } else if (std::holds_alternative<CustomValue>(value)) {
+    // The peer reads a null in its place.
+    stream->PutByte(kNull);
+    std::cerr << "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+              << "Custom types require codec extensions." << std::endl;
+  } else {
+    stream->PutByte(kNull);
+  }
+}
+
+EncodableValue StandardCodecSerializer::ReadTaggedValue(ByteStreamReader* stream) const {
+  BudgetScope scope(stream);
+  uint8_t type = stream->TakeByte();
+  return ReadValueOfType(type, stream);
+}
+
+EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
+                                                        ByteStreamReader* stream) const {
+  BudgetScope scope(stream);
+  switch (type) {
+    case kNull:
+      return EncodableValue();
+    case kTrue:
+      return EncodableValue(true);
+    case kFalse:
+      return EncodableValue(false);
+    case kInt32:
+      return EncodableValue(TakeScalar<int32_t>(stream));
+    case kInt64:
+      return EncodableValue(TakeScalar<int64_t>(stream));
+    case kFloat64:
+      stream->SkipToAlignment(8);
+      return EncodableValue(TakeScalar<double>(stream));
+    case kLargeInt:
+    case kString:
+      return EncodableValue(ReadByteRun<std::string>(*this, stream, scope));
+    case kUInt8List:
+      return EncodableValue(ReadByteRun<std::vector<uint8_t>>(*this, stream, scope));
+    case kInt32List:
+      return EncodableValue(ReadTypedArray<int32_t>(*this, stream, scope));
+    case kInt64List:
+      return EncodableValue(ReadTypedArray<int64_t>(*this, stream, scope));
+    case kFloat64List:
+      return EncodableValue(ReadTypedArray<double>(*this, stream, scope));
+    case kFloat32List:
+      return EncodableValue(ReadTypedArray<float>(*this, stream, scope));
+    case kList:
+      return EncodableValue(ReadList(*this, stream, scope));
+    case kMap:
+      return EncodableValue(ReadMap(*this, stream, scope));
+    default:
+      std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
+                << static_cast<int>(type) << std::endl;
+      return EncodableValue();
+  }
+}
+
+void StandardCodecSerializer::WriteLength(size_t length, ByteStreamWriter* stream) const {
+  if (length < kLength16) {
+    stream->PutByte(static_cast<uint8_t>(length));
+  } else if (length <= 0xFFFF) {
+    stream->PutByte(kLength16);
+    uint8_t bytes[2] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)};
+    stream->PutBytes(bytes, 2);
+  } else {
+    // Only the low 32 bits fit the form.
+    stream->PutByte(kLength32);
+    uint8_t bytes[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                        static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
+    stream->PutBytes(bytes, 4);
+  }
+}
+
+size_t StandardCodecSerializer::ReadLength(ByteStreamReader* stream) const {
+  uint8_t first = stream->TakeByte();
+  if (first < kLength16) return first;
+  uint8_t bytes[4] = {};
+  if (first == kLength16) {
+    stream->TakeBytes(bytes, 2);
+    return static_cast<size_t>(bytes[0]) | static_cast<size_t>(bytes[1]) << 8;
+  }
+  stream->TakeBytes(bytes, 4);
+  return static_cast<size_t>(bytes[0]) | static_cast<size_t>(bytes[1]) << 8 |
+         static_cast<size_t>(bytes[2]) << 16 | static_cast<size_t>(bytes[3]) << 24;
+}
+
+}  // namespace flutter

@@ -1,0 +1,61 @@
+// flutter::StandardCodecSerializer: the standard binary form of an
+// EncodableValue.
+//
+// Every value is one type code byte followed by its payload; multi-byte
+// numbers are little-endian and alignment pads count from the start of the
+// message:
+//
+//   0 null (also written for every CustomValue)   8 byte array: length, bytes
+//   1 true      2 false                           9 int32 array: count, pad 4, elements
+//   3 int32: 4 bytes   4 int64: 8 bytes          10 int64 array: count, pad 8, elements
+//   5 read as 7 (never written)                  11 double array: count, pad 8, elements
+//   6 double: pad 8, 8 bytes                     12 list: count, each element
+//   7 string: length, bytes                      13 map: count, key and value per entry
+//                                                14 float array: count, pad 4, elements
+//
+// Lengths and counts: 0..253 as one byte; up to 65535 as FE and 16 bits;
+// beyond as FF and 32 bits. Typed arrays omit the pad when empty.
+//
+// A derived serializer may override WriteValue and ReadValueOfType to add
+// types; nested values always go through those two, so the override also
+// applies inside lists and maps.
+#ifndef ORVA_CODEC_STANDARD_CODEC_SERIALIZER_H_
+#define ORVA_CODEC_STANDARD_CODEC_SERIALIZER_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codec/byte_streams.h"
+#include "codec/encodable_value.h"
+
+namespace flutter {
+
+class StandardCodecSerializer {
+ public:
+  StandardCodecSerializer();
+  virtual ~StandardCodecSerializer();
+
+  StandardCodecSerializer(const StandardCodecSerializer&) = delete;
+  StandardCodecSerializer& operator=(const StandardCodecSerializer&) = delete;
+
+  // The process-wide default serializer (created on first use, safely even
+  // when that happens on two threads at once).
+  static const StandardCodecSerializer& DefaultInstance();
+
+  // Appends the type code and payload of |value|.
+  virtual void WriteValue(const EncodableValue& value, ByteStreamWriter* stream) const;
+
+  // Takes one type code byte and reads the value of that type.
+  EncodableValue ReadTaggedValue(ByteStreamReader* stream) const;
+
+  // Reads the payload of a value whose type code |type| was already taken.
+  virtual EncodableValue ReadValueOfType(uint8_t type, ByteStreamReader* stream) const;
+
+  // The length form used for every length and count.
+  void WriteLength(size_t length, ByteStreamWriter* stream) const;
+  size_t ReadLength(ByteStreamReader* stream) const;
+};
+
+}  // namespace flutter
+
+#endif  // ORVA_CODEC_STANDARD_CODEC_SERIALIZER_H_
