@@ -1,0 +1,8 @@
+// Out-of-line destructor of the messenger interface.
+#include "engine_client/binary_messenger.h"
+
+namespace flutter {
+
+BinaryMessenger::~BinaryMessenger() = default;
+
+}  // namespace flutter

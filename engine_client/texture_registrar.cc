@@ -1,0 +1,8 @@
+// Out-of-line destructor of the texture registrar interface.
+#include "engine_client/texture_registrar.h"
+
+namespace flutter {
+
+TextureRegistrar::~TextureRegistrar() = default;
+
+}  // namespace flutter
