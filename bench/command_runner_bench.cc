@@ -1,0 +1,519 @@
+// Command-runner benchmark (Windows; run under Wine by scripts/bench.sh).
+//
+//   bench_command_runner [--tools DIR] [--runs N] [--json FILE]
+//
+// Measures, on the stand-in WireGuard tools (DIR defaults to
+// <exe folder>\..\standins\wireguard\tools):
+//
+// 1. What ExecuteCommand costs over the process run it wraps. The commands
+//    are the status query the plugin really issues,
+//        "<short wg.exe path>" show "orva_divuv" 2>&1
+//    (which goes through the command interpreter because of the
+//    redirection), and the tool alone without it,
+//        "<short wg.exe path>" show orva_divuv
+//    Each is timed through WireguardPlugin::ExecuteCommand (log lines, pipe,
+//    hidden child, reading its output, exit code) and as a bare
+//    CreateProcessA of the very command line ExecuteCommand handed to the
+//    system, followed by a wait for the process. The two are interleaved run
+//    by run so that drift in Wine's speed hits both alike; medians are
+//    reported.
+// 2. How many processes one status query starts: the RunHidden calls one
+//    GetVPNStatus makes (over a scripted FakePluginEnv, for a tool that
+//    starts and for one that cannot, and over the real system), and the
+//    processes that appear in a job object holding this program while one
+//    GetVPNStatus runs, with their image names.
+//
+// The tunnel "orva_divuv" is brought up first with the stand-in
+// wireguard.exe, in a private state folder, so wg.exe reports a running
+// tunnel as it would in use; it is removed again at the end.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "wireguard_plugin/fake_plugin_env.h"
+#include "wireguard_plugin/plugin_env.h"
+#include "wireguard_plugin/unique_handle.h"
+#include "wireguard_plugin/wireguard_plugin.h"
+
+namespace {
+
+constexpr char kStateVariable[] = "ORVA_STANDIN_WIREGUARD_STATE_DIR";
+constexpr char kFaultsVariable[] = "ORVA_STANDIN_FAULTS";
+
+// Forwards to the real system, except that WireGuard is "installed" in the
+// benchmark's own program folder, and counts the processes run.
+class BenchPluginEnv : public PluginEnv {
+ public:
+  BenchPluginEnv(PluginEnv& system, std::string program_files)
+      : system_(system), program_files_(std::move(program_files)) {}
+
+  int run_count = 0;
+  std::string last_command_line;
+
+  ProcessRun RunHidden(const std::string& command_line) override {
+    ++run_count;
+    last_command_line = command_line;
+    return system_.RunHidden(command_line);
+  }
+  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
+    return system_.RunInstaller(command_line, timeout_ms);
+  }
+  void BroadcastEnvironmentChange() override {}
+  bool Exists(const std::string& path) override { return system_.Exists(path); }
+  std::optional<std::string> ShellFolder(int csidl) override {
+    if (csidl == kCsidlProgramFiles) return program_files_;
+    return system_.ShellFolder(csidl);
+  }
+  bool MachineKeyExists(const std::string& subkey) override {
+    return system_.MachineKeyExists(subkey);
+  }
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override {
+    if (name == "PROGRAMFILES") return program_files_;
+    return system_.EnvironmentVariable(name);
+  }
+  std::optional<std::string> ShortPathName(const std::string& path) override {
+    return system_.ShortPathName(path);
+  }
+  std::string ModuleFileName() override { return system_.ModuleFileName(); }
+  bool CreateDirectories(const std::string& path) override {
+    return system_.CreateDirectories(path);
+  }
+  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
+                         const std::string& sddl) override {
+    return system_.WriteFile(path, bytes, sddl);
+  }
+  std::optional<std::string> RemoveFile(const std::string& path) override {
+    return system_.RemoveFile(path);
+  }
+  void Sleep(uint32_t milliseconds) override { system_.Sleep(milliseconds); }
+  void DebugOutput(const std::string& text) override { system_.DebugOutput(text); }
+
+ private:
+  PluginEnv& system_;
+  std::string program_files_;
+};
+
+double NowMicroseconds() {
+  static const double ticks_per_us = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart) / 1e6;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / ticks_per_us;
+}
+
+// CreateProcessA of |command_line| (hidden, no handles inherited) and a wait
+// for it to end. Returns false when the process could not be started.
+bool BareRun(const std::string& command_line) {
+  std::vector<char> buffer(command_line.begin(), command_line.end());
+  buffer.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION created{};
+  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, nullptr, &startup, &created)) {
+    return false;
+  }
+  UniqueProcessInformation process;
+  process.Adopt(created);
+  WaitForSingleObject(process.process.Get(), INFINITE);
+  return true;
+}
+
+struct Figures {
+  double median = 0;
+  double mean = 0;
+  double min = 0;
+};
+
+Figures Summarise(std::vector<double> samples) {
+  Figures figures;
+  if (samples.empty()) return figures;
+  std::sort(samples.begin(), samples.end());
+  const size_t n = samples.size();
+  figures.median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+  double sum = 0;
+  for (double s : samples) sum += s;
+  figures.mean = sum / static_cast<double>(n);
+  figures.min = samples.front();
+  return figures;
+}
+
+struct Comparison {
+  std::string label;       // "status" or "direct"
+  std::string command;     // as given to ExecuteCommand
+  std::string line;        // as handed to CreateProcessA
+  Figures execute;
+  Figures bare;
+  int exit_code = 0;
+  size_t output_size = 0;
+  bool bare_failed = false;
+};
+
+Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, const std::string& label,
+                   const std::string& command, int runs) {
+  Comparison result;
+  result.label = label;
+  result.command = command;
+  std::string output;
+  // Warm-up: file caches, Wine's first start of each program.
+  for (int i = 0; i < 2; ++i) {
+    plugin.ExecuteCommand(command, output);
+    BareRun(env.last_command_line);
+  }
+  result.line = env.last_command_line;
+  std::vector<double> execute, bare;
+  for (int i = 0; i < runs; ++i) {
+    double start = NowMicroseconds();
+    result.exit_code = plugin.ExecuteCommand(command, output);
+    execute.push_back(NowMicroseconds() - start);
+    result.output_size = output.size();
+
+    start = NowMicroseconds();
+    if (!BareRun(result.line)) result.bare_failed = true;
+    bare.push_back(NowMicroseconds() - start);
+  }
+  result.execute = Summarise(execute);
+  result.bare = Summarise(bare);
+  return result;
+}
+
+// Records every process that joins a job object holding this program, with
+// its image name, from the job's completion port.
+class ProcessWatch {
+ public:
+  ProcessWatch() {
+    job_.Reset(CreateJobObjectW(nullptr, nullptr));
+    port_.Reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
+    if (!job_ || !port_) return;
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{job_.Get(), port_.Get()};
+    if (!SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
+                                 &association, sizeof(association))) {
+      return;
+    }
+    listener_ = std::thread([this] { Listen(); });
+    // Membership is inherited: every process started from now on is counted.
+    ok_ = AssignProcessToJobObject(job_.Get(), GetCurrentProcess()) != FALSE;
+    Sleep(100);  // let the message for this program itself pass
+    std::lock_guard<std::mutex> lock(mutex_);
+    started_.clear();
+  }
+
+  ~ProcessWatch() {
+    if (listener_.joinable()) {
+      PostQueuedCompletionStatus(port_.Get(), kStop, 0, nullptr);
+      listener_.join();
+    }
+  }
+
+  bool ok() const { return ok_; }
+
+  // Waits until only this program is left in the job (at most |timeout_ms|).
+  void WaitForChildrenToEnd(DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    while (GetTickCount64() < deadline) {
+      JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+      if (!QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &info,
+                                     sizeof(info), nullptr) ||
+          info.ActiveProcesses <= 1) {
+        break;
+      }
+      Sleep(20);
+    }
+    Sleep(100);  // let the last notifications arrive
+  }
+
+  std::vector<std::string> Started() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return started_;
+  }
+
+ private:
+  static constexpr DWORD kStop = 0xFFFF;
+
+  void Listen() {
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED data = nullptr;
+    while (GetQueuedCompletionStatus(port_.Get(), &message, &key, &data, INFINITE)) {
+      if (message == kStop) return;
+      if (message != JOB_OBJECT_MSG_NEW_PROCESS) continue;
+      const DWORD pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
+      std::string name = ImageName(pid);
+      std::lock_guard<std::mutex> lock(mutex_);
+      started_.push_back(name);
+    }
+  }
+
+  // The image name of |pid| from a process snapshot. A process that has just
+  // been created may not show its name yet, so look again for a moment.
+  static std::string ImageName(DWORD pid) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      if (attempt > 0) Sleep(1);
+      UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+      if (!snapshot) continue;
+      PROCESSENTRY32W entry{};
+      entry.dwSize = sizeof(entry);
+      bool present = false;
+      for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+           more = Process32NextW(snapshot.Get(), &entry)) {
+        if (entry.th32ProcessID != pid) continue;
+        present = true;
+        if (entry.szExeFile[0] != L'\0') {
+          char narrow[MAX_PATH * 2] = {};
+          WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, narrow, sizeof(narrow), nullptr,
+                              nullptr);
+          return narrow;
+        }
+      }
+      if (!present) return "(ended before it could be named)";
+    }
+    return "(unnamed)";
+  }
+
+  UniqueHandle job_;
+  UniqueHandle port_;
+  std::thread listener_;
+  std::mutex mutex_;
+  std::vector<std::string> started_;
+  bool ok_ = false;
+};
+
+// How many RunHidden calls one GetVPNStatus makes on a scripted machine
+// where WireGuard is installed, with a tool that starts or one that cannot.
+int ScriptedRunCount(bool tool_starts) {
+  FakePluginEnv fake;
+  const std::string wg = "C:\\Program Files\\WireGuard\\wg.exe";
+  fake.paths = {"C:\\Program Files\\WireGuard", "C:\\Program Files\\WireGuard\\wireguard.exe",
+                wg};
+  fake.environment["PROGRAMFILES"] = "C:\\Program Files";
+  fake.on_run = [tool_starts](const std::string&) {
+    ProcessRun run;
+    if (!tool_starts) {
+      run.failure = ProcessRun::Failure::kCreateProcess;
+      return run;
+    }
+    run.exit_code = 0;
+    run.output = "interface: orva_divuv\r\n  listening port: 51820\r\n";
+    return run;
+  };
+  WireguardPlugin plugin(nullptr, fake);
+  plugin.GetVPNStatus();
+  return static_cast<int>(fake.runs.size());
+}
+
+std::string Folder(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string JsonText(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonRow(const std::string& name, const Figures& figures, int runs) {
+  char row[512];
+  std::snprintf(row, sizeof(row),
+                "    {\"name\": %s, \"run_type\": \"iteration\", \"iterations\": %d, "
+                "\"real_time\": %.1f, \"mean_time\": %.1f, \"min_time\": %.1f, "
+                "\"time_unit\": \"us\"}",
+                JsonText(name).c_str(), runs, figures.median, figures.mean, figures.min);
+  return row;
+}
+
+const char kTunnelConfig[] =
+    "[Interface]\r\n"
+    "PrivateKey = cE1pbmltYWxQcml2YXRlS2V5Rm9yQmVuY2htYXJrczA=\r\n"
+    "Address = 10.66.0.2/32\r\n"
+    "\r\n"
+    "[Peer]\r\n"
+    "PublicKey = QmVuY2htYXJrUGVlclB1YmxpY0tleUZvclRoZVR1bm4=\r\n"
+    "AllowedIPs = 0.0.0.0/0, ::/0\r\n"
+    "Endpoint = 203.0.113.7:51820\r\n"
+    "PersistentKeepalive = 25\r\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string tools;
+  std::string json_path;
+  int runs = 20;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--tools" && i + 1 < argc) {
+      tools = argv[++i];
+    } else if (arg == "--runs" && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--json" && i + 1 < argc) {
+      json_path = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: bench_command_runner [--tools DIR] [--runs N] [--json FILE]\n");
+      return 2;
+    }
+  }
+
+  PluginEnv& system = SystemPluginEnv();
+  if (tools.empty()) {
+    tools = Folder(system.ModuleFileName()) + "\\..\\standins\\wireguard\\tools";
+  }
+
+  // A program folder of our own with WireGuard "installed" in it, and a
+  // private state folder for the stand-in tools.
+  char temp[MAX_PATH + 1] = {};
+  if (GetTempPathA(sizeof(temp), temp) == 0) {
+    std::fprintf(stderr, "bench_command_runner: no temporary folder\n");
+    return 1;
+  }
+  const std::string root = std::string(temp) + "orva-bench-command-runner";
+  const std::string program_files = root + "\\Program Files";
+  const std::string wireguard_folder = program_files + "\\WireGuard";
+  const std::string state = root + "\\state";
+  system.CreateDirectories(wireguard_folder);
+  system.CreateDirectories(state);
+  for (const char* tool : {"wg.exe", "wireguard.exe"}) {
+    const std::string from = tools + "\\" + tool;
+    if (!CopyFileA(from.c_str(), (wireguard_folder + "\\" + tool).c_str(), FALSE)) {
+      std::fprintf(stderr, "bench_command_runner: cannot copy %s (error %lu)\n", from.c_str(),
+                   GetLastError());
+      return 1;
+    }
+  }
+  SetEnvironmentVariableA(kStateVariable, state.c_str());
+  SetEnvironmentVariableA(kFaultsVariable, nullptr);
+
+  BenchPluginEnv env(system, program_files);
+  WireguardPlugin plugin(nullptr, env);
+  const std::string wg = plugin.GetShortPath(wireguard_folder + "\\wg.exe");
+  const std::string wireguard = plugin.GetShortPath(wireguard_folder + "\\wireguard.exe");
+
+  // Bring the tunnel up from a clean state.
+  std::string output;
+  const std::string conf = root + "\\" + TunnelName() + ".conf";
+  if (system.WriteFile(conf, kTunnelConfig, "") != PluginEnv::WriteOutcome::kWritten) {
+    std::fprintf(stderr, "bench_command_runner: cannot write %s\n", conf.c_str());
+    return 1;
+  }
+  plugin.ExecuteCommand("\"" + wireguard + "\" /uninstalltunnelservice " + TunnelName(), output);
+  plugin.ExecuteCommand(
+      "\"" + wireguard + "\" /installtunnelservice \"" + plugin.GetShortPath(conf) + "\"", output);
+  Sleep(1000);
+  const std::string status_before = plugin.GetVPNStatus();
+
+  std::vector<Comparison> comparisons;
+  comparisons.push_back(Compare(plugin, env, "status",
+                                "\"" + wg + "\" show \"" + TunnelName() + "\" 2>&1", runs));
+  comparisons.push_back(
+      Compare(plugin, env, "direct", "\"" + wg + "\" show " + TunnelName(), runs));
+
+  // Processes of one status query.
+  const int scripted_runs = ScriptedRunCount(true);
+  const int scripted_runs_unstartable = ScriptedRunCount(false);
+  env.run_count = 0;
+  std::vector<std::string> started;
+  std::string status_counted;
+  bool watched = false;
+  {
+    ProcessWatch watch;
+    watched = watch.ok();
+    status_counted = plugin.GetVPNStatus();
+    watch.WaitForChildrenToEnd(5000);
+    started = watch.Started();
+  }
+  const int real_runs = env.run_count;
+
+  plugin.ExecuteCommand("\"" + wireguard + "\" /uninstalltunnelservice " + TunnelName(), output);
+
+  // Report.
+  std::printf("Command runner under Wine (%d interleaved runs each, medians)\n", runs);
+  std::printf("tunnel status before timing: %s\n\n", status_before.c_str());
+  for (const Comparison& c : comparisons) {
+    std::printf("[%s] ExecuteCommand(%s)\n", c.label.c_str(), c.command.c_str());
+    std::printf("    CreateProcessA line: %s\n", c.line.c_str());
+    std::printf("    exit code %d, %zu output bytes%s\n", c.exit_code, c.output_size,
+                c.bare_failed ? "; the bare run could not start the process" : "");
+    std::printf("    ExecuteCommand   median %9.1f us  mean %9.1f us  min %9.1f us\n",
+                c.execute.median, c.execute.mean, c.execute.min);
+    std::printf("    bare CreateProcessA + wait  median %9.1f us  mean %9.1f us  min %9.1f us\n",
+                c.bare.median, c.bare.mean, c.bare.min);
+    std::printf("    ExecuteCommand / bare = %.3f (target <= 1.1)\n\n",
+                c.bare.median > 0 ? c.execute.median / c.bare.median : 0.0);
+  }
+  std::printf("One GetVPNStatus (answered \"%s\"):\n", status_counted.c_str());
+  std::printf("    command runs, scripted machine, tool starts:      %d\n", scripted_runs);
+  std::printf("    command runs, scripted machine, tool cannot start: %d\n",
+              scripted_runs_unstartable);
+  std::printf("    command runs, real system under Wine:              %d\n", real_runs);
+  if (watched) {
+    std::printf("    processes started:                                 %zu\n", started.size());
+    for (const std::string& name : started) std::printf("        %s\n", name.c_str());
+  } else {
+    std::printf("    processes started: not counted (no job object)\n");
+  }
+
+  if (!json_path.empty()) {
+    std::ofstream json(json_path, std::ios::binary);
+    json << "{\n  \"context\": {\"executable\": \"bench_command_runner\", \"runs\": " << runs
+         << "},\n  \"benchmarks\": [\n";
+    bool first = true;
+    for (const Comparison& c : comparisons) {
+      for (const auto& [implementation, figures] :
+           {std::pair<const char*, const Figures*>{"execute_command", &c.execute},
+            std::pair<const char*, const Figures*>{"bare_create_process", &c.bare}}) {
+        if (!first) json << ",\n";
+        first = false;
+        json << JsonRow("command_runner/" + c.label + "/" + implementation, *figures, runs);
+      }
+    }
+    json << "\n  ],\n  \"commands\": {";
+    first = true;
+    for (const Comparison& c : comparisons) {
+      json << (first ? "" : ", ") << JsonText(c.label) << ": " << JsonText(c.line);
+      first = false;
+    }
+    json << "},\n  \"status_query\": {\"status\": " << JsonText(status_counted)
+         << ", \"runs_scripted\": " << scripted_runs
+         << ", \"runs_scripted_tool_cannot_start\": " << scripted_runs_unstartable
+         << ", \"runs_real\": " << real_runs << ", \"processes\": ";
+    if (watched) {
+      json << "[";
+      for (size_t i = 0; i < started.size(); ++i) {
+        json << (i ? ", " : "") << JsonText(started[i]);
+      }
+      json << "]";
+    } else {
+      json << "null";
+    }
+    json << "}\n}\n";
+    if (!json) {
+      std::fprintf(stderr, "bench_command_runner: cannot write %s\n", json_path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""Prints the benchmark ratios from Google Benchmark JSON files.
+
+    summarize.py NATIVE_JSON [COMMAND_RUNNER_JSON]
+
+Rows are named OPERATION/SHAPE/IMPLEMENTATION. Every ratio is peer time
+divided by our time: above 1 means ours is faster. Where a benchmark was
+repeated (--benchmark_repetitions), the median aggregate is used.
+"""
+import json
+import sys
+
+UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+CODEC_SHAPES = ["call", "stats", "tree", "bytes", "doubles"]
+BULK_SHAPES = {"bytes", "doubles"}
+PEERS = ["msgpack", "nlohmann_cbor", "memcpy"]
+PEER_TARGET = 1.0      # at least as fast as msgpack and nlohmann's CBOR
+MEMCPY_TARGET = 0.8    # bulk shapes: at least 0.8 of memcpy's speed
+ROUNDTRIP_LIMIT = 1.5  # roundtrip within 1.5 times the codec alone
+RUNNER_LIMIT = 1.1     # ExecuteCommand within 1.1 times the bare run
+
+
+def load_times(path):
+    """Name -> time in nanoseconds (real time)."""
+    with open(path, encoding="utf-8") as f:
+        data = json.load(f)
+    iterations, medians = {}, {}
+    for row in data.get("benchmarks", []):
+        if row.get("error_occurred"):
+            continue
+        name = row.get("run_name", row["name"])
+        ns = row["real_time"] * UNIT_NS.get(row.get("time_unit", "ns"), 1.0)
+        if row.get("run_type") == "aggregate":
+            if row.get("aggregate_name") == "median":
+                medians[name] = ns
+        else:
+            iterations.setdefault(name, []).append(ns)
+    times = {name: sum(v) / len(v) for name, v in iterations.items()}
+    times.update(medians)
+    return data, times
+
+
+def human(ns):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if ns >= scale:
+            return f"{ns / scale:.2f} {unit}"
+    return f"{ns:.0f} ns"
+
+
+def ratio_cell(peer, ours):
+    if peer is None or not ours:
+        return "-"
+    return f"{peer / ours:.2f}"
+
+
+def codec_table(times):
+    print("Codec: time per operation of ours; ratio = peer time / our time (above 1: ours faster)")
+    header = f"{'operation':<10}{'shape':<9}{'ours':>11}" + "".join(f"{p:>15}" for p in PEERS)
+    print(header + "   targets")
+    missed = []
+    for operation in ("encode", "decode"):
+        for shape in CODEC_SHAPES:
+            ours = times.get(f"{operation}/{shape}/ours")
+            if ours is None:
+                continue
+            cells, verdicts = [], []
+            for peer in PEERS:
+                peer_time = times.get(f"{operation}/{shape}/{peer}")
+                cells.append(ratio_cell(peer_time, ours))
+                if peer_time is None:
+                    continue
+                target = MEMCPY_TARGET if peer == "memcpy" else PEER_TARGET
+                if peer == "memcpy" or shape not in BULK_SHAPES:
+                    if peer_time / ours < target:
+                        verdicts.append(f"{peer} < {target}")
+            verdict = "met" if not verdicts else "missed: " + ", ".join(verdicts)
+            if verdicts:
+                missed.append(f"{operation}/{shape}")
+            print(f"{operation:<10}{shape:<9}{human(ours):>11}"
+                  + "".join(f"{c:>15}" for c in cells) + "   " + verdict)
+    print("(targets: call, stats, tree >= 1.0 against msgpack and nlohmann_cbor;"
+          " bytes, doubles >= 0.8 against memcpy)")
+    return missed
+
+
+def roundtrip_line(times):
+    ours = times.get("roundtrip/call/ours")
+    codec = times.get("roundtrip/call/codec_only")
+    if ours is None or codec is None:
+        print("\nRoundtrip: not measured")
+        return []
+    factor = ours / codec
+    verdict = "met" if factor <= ROUNDTRIP_LIMIT else "missed"
+    print(f"\nRoundtrip of one call: ours {human(ours)}, codec_only {human(codec)}; "
+          f"ratio codec_only/ours = {codec / ours:.2f} "
+          f"(ours = {factor:.2f} x codec_only, target <= {ROUNDTRIP_LIMIT}: {verdict})")
+    return [] if verdict == "met" else ["roundtrip/call"]
+
+
+def runner_lines(path):
+    data, times = load_times(path)
+    missed = []
+    print("\nCommand runner under Wine (medians); ratio = bare time / ExecuteCommand time")
+    for label in ("status", "direct"):
+        ours = times.get(f"command_runner/{label}/execute_command")
+        bare = times.get(f"command_runner/{label}/bare_create_process")
+        if ours is None or bare is None:
+            continue
+        factor = ours / bare
+        verdict = "met" if factor <= RUNNER_LIMIT else "missed"
+        if verdict != "met":
+            missed.append(f"command_runner/{label}")
+        line = data.get("commands", {}).get(label, "")
+        print(f"  {label:<7} ExecuteCommand {human(ours):>10}  bare {human(bare):>10}  "
+              f"ratio {bare / ours:.3f}  (ExecuteCommand = {factor:.3f} x bare, "
+              f"target <= {RUNNER_LIMIT}: {verdict})")
+        print(f"          command line: {line}")
+    query = data.get("status_query")
+    if query:
+        print(f"  one GetVPNStatus (\"{query.get('status')}\"): "
+              f"{query.get('runs_real')} command run on the real system "
+              f"({query.get('runs_scripted')} on a scripted machine, "
+              f"{query.get('runs_scripted_tool_cannot_start')} when the tool cannot start)")
+        processes = query.get("processes")
+        if processes is None:
+            print("  processes started: not counted")
+        else:
+            print(f"  processes started: {len(processes)} ({', '.join(processes)})")
+    return missed
+
+
+def main(argv):
+    if len(argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    _, times = load_times(argv[1])
+    missed = codec_table(times)
+    missed += roundtrip_line(times)
+    if len(argv) > 2:
+        missed += runner_lines(argv[2])
+    print("\nTargets missed: " + (", ".join(missed) if missed else "none"))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
