@@ -1,0 +1,119 @@
+// Stand-in for WireGuard's wireguard.exe, limited to its two tunnel-service
+// commands:
+//
+//   wireguard /installtunnelservice PATH    PATH ends in .conf or .conf.dpapi;
+//                                           the tunnel is named after the file
+//   wireguard /uninstalltunnelservice NAME
+//
+// Installing records the tunnel in the shared state and returns at once,
+// without reading the file; the tunnel's service (played by wg.exe) reads it
+// when the adapter comes up, 300 ms later by default. Success prints nothing
+// and exits 0; errors go to standard error as "YYYY/MM/DD HH:MM:SS Error:
+// MESSAGE" (local time) with exit code 1.
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "standins/wireguard/standin_platform.h"
+#include "standins/wireguard/tunnel_name.h"
+#include "standins/wireguard/tunnel_store.h"
+
+using namespace wg_standin;
+
+namespace {
+
+constexpr uint64_t kDefaultUpDelayMs = 300;
+
+int Fail(const std::string& message) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04u/%02u/%02u %02u:%02u:%02u ", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  WriteRaw(STD_ERROR_HANDLE, std::string(stamp) + "Error: " + message + "\n");
+  return 1;
+}
+
+// Service names, and so tunnel names, are compared without regard to case.
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string FullPath(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  wchar_t full[4096];
+  const DWORD length = GetFullPathNameW(wide.c_str(), 4096, full, nullptr);
+  return length > 0 && length < 4096 ? Narrow(full) : path;
+}
+
+int InstallTunnel(const std::string& path, const FaultSwitches& faults) {
+  if (faults.Has("wireguard", "deny-install")) return Fail("Access is denied.");
+  const TunnelNameResult name = TunnelNameFromPath(path);
+  if (!name.error.empty()) return Fail(name.error);
+
+  StateLock lock;
+  std::vector<TunnelRecord> tunnels = LoadTunnels();
+  const int64_t now = NowMs();
+  if (AdvanceTunnels(&tunnels, now)) SaveTunnels(tunnels);
+  auto existing = std::find_if(tunnels.begin(), tunnels.end(),
+                               [&](const TunnelRecord& t) { return SameName(t.name, name.name); });
+  if (existing != tunnels.end()) {
+    // A service still starting was just started by someone else: that is
+    // taken as success. A stopped (failed) one is replaced.
+    if (existing->phase == TunnelPhase::kStarting) return 0;
+    if (existing->phase == TunnelPhase::kRunning) {
+      return Fail("Tunnel already installed and running");
+    }
+    DeleteRunningCopy(existing->name);
+    tunnels.erase(existing);
+  }
+  TunnelRecord record;
+  record.name = name.name;
+  record.phase = TunnelPhase::kStarting;
+  record.installed_ms = now;
+  record.up_delay_ms =
+      static_cast<int64_t>(faults.NumberOr("wireguard", "slow-start", kDefaultUpDelayMs));
+  record.config_path = FullPath(path);
+  tunnels.push_back(record);
+  if (!SaveTunnels(tunnels)) return Fail("Access is denied.");
+  return 0;
+}
+
+int UninstallTunnel(const std::string& name, const FaultSwitches& faults) {
+  if (faults.Has("wireguard", "deny-uninstall")) return Fail("Access is denied.");
+  StateLock lock;
+  std::vector<TunnelRecord> tunnels = LoadTunnels();
+  auto existing = std::find_if(tunnels.begin(), tunnels.end(),
+                               [&](const TunnelRecord& t) { return SameName(t.name, name); });
+  if (existing == tunnels.end()) {
+    return Fail("The specified service does not exist as an installed service.");
+  }
+  DeleteRunningCopy(existing->name);
+  tunnels.erase(existing);
+  if (!SaveTunnels(tunnels)) return Fail("Access is denied.");
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  const std::vector<std::string> args = CommandLineArguments();
+  const FaultSwitches faults = LoadFaults();
+  if (args.size() == 3 && args[1] == "/installtunnelservice") return InstallTunnel(args[2], faults);
+  if (args.size() == 3 && args[1] == "/uninstalltunnelservice") {
+    return UninstallTunnel(args[2], faults);
+  }
+  WriteRaw(STD_ERROR_HANDLE,
+           "Usage: wireguard.exe /installtunnelservice CONFIG_PATH\n"
+           "       wireguard.exe /uninstalltunnelservice TUNNEL_NAME\n"
+           "(test stand-in: no other command is available)\n");
+  return 1;
+}
