@@ -42,6 +42,23 @@ FLUTTER_DESKTOP_API bool OrvaEngineLastArgumentArrayWasNull(void);
 // "FlutterDesktopMessengerSetCallback"); 0 for an unknown name.
 FLUTTER_DESKTOP_API int32_t OrvaEngineCallCount(const char* name);
 
+// Every plugin name asked of FlutterDesktopEngineGetPluginRegistrar since the
+// process started (or the last OrvaEngineResetRecords), each followed by
+// '\n', in order. Copies at most |capacity| bytes into |buffer| (no
+// terminating zero) and returns the full length.
+FLUTTER_DESKTOP_API size_t OrvaEngineRegistrarRequests(char* buffer, size_t capacity);
+// Forgets the call counts and the registrar requests recorded so far.
+FLUTTER_DESKTOP_API void OrvaEngineResetRecords(void);
+// Dispatches every message waiting for the calling thread (posted replies,
+// frames, texture work, session steps) until none is left, and returns how
+// many it dispatched. A test that has no message loop of its own uses it.
+FLUTTER_DESKTOP_API int32_t OrvaEnginePumpMessages(void);
+// Frames rendered so far by |engine| (0 for a null engine).
+FLUTTER_DESKTOP_API int64_t OrvaEngineFramesRendered(FlutterDesktopEngineRef engine);
+// Frames the engine has pulled from the external texture |texture_id| after
+// frame notifications (0 for an unknown id).
+FLUTTER_DESKTOP_API int64_t OrvaEngineTextureFramesPulled(int64_t texture_id);
+
 #ifdef __cplusplus
 }  // extern "C"
 #endif

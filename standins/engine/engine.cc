@@ -1,0 +1,176 @@
+// Engines and their plugin registrars.
+//
+// An engine starts when it is created; whether it can really run (its
+// runtime files exist) is decided when a view controller is created for it.
+// Shutting an engine down ends its messenger's availability and destroys its
+// registrars, running their destruction handlers in creation order.
+#include <cstdio>
+
+#include "standins/engine/engine_objects.h"
+
+namespace standin {
+namespace {
+
+struct LastProperties {
+  std::mutex lock;
+  int32_t argument_count = 0;
+  bool argument_array_was_null = true;
+};
+
+LastProperties& TheLastProperties() {
+  static LastProperties* last = new LastProperties();
+  return *last;
+}
+
+std::wstring CopyWide(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
+
+}  // namespace
+
+void ShutDownEngine(FlutterDesktopEngine* engine) {
+  if (!engine || engine->shut_down) return;
+  engine->shut_down = true;
+  SetMessengerAvailable(engine->messenger, false);
+  // A handler may ask its registrar for things while it runs, so registrars
+  // stay allocated until the engine itself is destroyed.
+  for (auto& registrar : engine->registrars) {
+    if (registrar->on_destroyed) registrar->on_destroyed(registrar.get());
+  }
+}
+
+void DestroyEngine(FlutterDesktopEngine* engine) {
+  ShutDownEngine(engine);
+  // Replies and completions still queued run now, each exactly once.
+  engine->tasks.RunAll();
+  DetachMessenger(engine->messenger);
+  engine->messenger = nullptr;
+  delete engine;
+}
+
+void RunNextFrameCallback(FlutterDesktopEngine* engine) {
+  FlutterDesktopOnNextFrame callback = engine->next_frame_callback;
+  void* user_data = engine->next_frame_user_data;
+  engine->next_frame_callback = nullptr;
+  engine->next_frame_user_data = nullptr;
+  if (callback) callback(user_data);
+}
+
+}  // namespace standin
+
+using standin::CountCall;
+
+extern "C" {
+
+int32_t OrvaEngineLastArgumentCount(void) {
+  standin::LastProperties& last = standin::TheLastProperties();
+  std::lock_guard<std::mutex> guard(last.lock);
+  return last.argument_count;
+}
+
+bool OrvaEngineLastArgumentArrayWasNull(void) {
+  standin::LastProperties& last = standin::TheLastProperties();
+  std::lock_guard<std::mutex> guard(last.lock);
+  return last.argument_array_was_null;
+}
+
+FlutterDesktopEngineRef FlutterDesktopEngineCreate(const FlutterDesktopEngineProperties* properties) {
+  CountCall(__func__);
+  if (!properties) {
+    std::fprintf(stderr, "flutter_windows (stand-in): engine properties missing\n");
+    return nullptr;
+  }
+  {
+    standin::LastProperties& last = standin::TheLastProperties();
+    std::lock_guard<std::mutex> guard(last.lock);
+    last.argument_count = properties->entrypoint_argc;
+    last.argument_array_was_null = properties->entrypoint_argv == nullptr;
+  }
+  auto* engine = new FlutterDesktopEngine();
+  engine->messenger = standin::NewMessenger(engine);
+  engine->texture_registrar.engine = engine;
+  engine->assets_path = standin::CopyWide(properties->assets_path);
+  engine->icu_data_path = standin::CopyWide(properties->icu_data_path);
+  engine->aot_library_path = standin::CopyWide(properties->aot_library_path);
+  engine->entrypoint = properties->entrypoint ? properties->entrypoint : "";
+  if (properties->entrypoint_argv) {
+    for (int32_t i = 0; i < properties->entrypoint_argc; ++i) {
+      const char* argument = properties->entrypoint_argv[i];
+      engine->entrypoint_arguments.push_back(argument ? argument : "");
+    }
+  }
+  return engine;
+}
+
+bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
+  CountCall(__func__);
+  if (!engine) return false;
+  if (engine->controller) {
+    // Owned by its view controller: FlutterDesktopViewControllerDestroy ends it.
+    std::fprintf(stderr, "flutter_windows (stand-in): engine is owned by a view controller\n");
+    return false;
+  }
+  standin::DestroyEngine(engine);
+  return true;
+}
+
+FlutterDesktopMessengerRef FlutterDesktopEngineGetMessenger(FlutterDesktopEngineRef engine) {
+  CountCall(__func__);
+  return engine ? engine->messenger : nullptr;
+}
+
+FlutterDesktopPluginRegistrarRef FlutterDesktopEngineGetPluginRegistrar(
+    FlutterDesktopEngineRef engine, const char* plugin_name) {
+  CountCall(__func__);
+  if (!engine || !plugin_name) return nullptr;
+  standin::RecordRegistrarRequest(plugin_name);
+  if (engine->shut_down) return nullptr;
+  for (auto& registrar : engine->registrars) {
+    if (registrar->plugin_name == plugin_name) return registrar.get();
+  }
+  auto registrar = std::make_unique<FlutterDesktopPluginRegistrar>();
+  registrar->engine = engine;
+  registrar->plugin_name = plugin_name;
+  engine->registrars.push_back(std::move(registrar));
+  return engine->registrars.back().get();
+}
+
+void FlutterDesktopEngineSetNextFrameCallback(FlutterDesktopEngineRef engine,
+                                              FlutterDesktopOnNextFrame callback,
+                                              void* user_data) {
+  CountCall(__func__);
+  if (!engine) return;
+  engine->next_frame_callback = callback;
+  engine->next_frame_user_data = user_data;
+  // A running UI keeps producing frames; the armed callback gets one soon.
+  if (callback && engine->controller) standin::RequestFrame(engine->controller);
+}
+
+void FlutterDesktopEngineReloadSystemFonts(FlutterDesktopEngineRef engine) {
+  CountCall(__func__);
+  if (engine && engine->controller) standin::RequestFrame(engine->controller);
+}
+
+FlutterDesktopMessengerRef FlutterDesktopPluginRegistrarGetMessenger(
+    FlutterDesktopPluginRegistrarRef registrar) {
+  CountCall(__func__);
+  return registrar && registrar->engine ? registrar->engine->messenger : nullptr;
+}
+
+FlutterDesktopTextureRegistrarRef FlutterDesktopRegistrarGetTextureRegistrar(
+    FlutterDesktopPluginRegistrarRef registrar) {
+  CountCall(__func__);
+  return registrar && registrar->engine ? &registrar->engine->texture_registrar : nullptr;
+}
+
+FlutterDesktopViewRef FlutterDesktopPluginRegistrarGetView(FlutterDesktopPluginRegistrarRef registrar) {
+  CountCall(__func__);
+  if (!registrar || !registrar->engine || !registrar->engine->controller) return nullptr;
+  return standin::ControllerView(registrar->engine->controller);
+}
+
+void FlutterDesktopPluginRegistrarSetDestructionHandler(
+    FlutterDesktopPluginRegistrarRef registrar, FlutterDesktopOnPluginRegistrarDestroyed callback) {
+  CountCall(__func__);
+  if (registrar) registrar->on_destroyed = callback;
+}
+
+}  // extern "C"

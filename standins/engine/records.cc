@@ -1,0 +1,86 @@
+// What tests can ask the library about its own use: how often each exported
+// function was called and which plugin registrars were requested, in order.
+// Also the UTF-8 / UTF-16 conversions the library's files share.
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "standins/engine/engine_objects.h"
+
+namespace standin {
+namespace {
+
+struct Records {
+  std::mutex lock;
+  std::map<std::string, int32_t> call_counts;
+  std::string registrar_requests;
+};
+
+Records& TheRecords() {
+  static Records* records = new Records();  // outlives every engine
+  return *records;
+}
+
+}  // namespace
+
+void CountCall(const char* function_name) {
+  Records& records = TheRecords();
+  std::lock_guard<std::mutex> guard(records.lock);
+  ++records.call_counts[function_name];
+}
+
+int32_t CallCount(const char* function_name) {
+  if (!function_name) return 0;
+  Records& records = TheRecords();
+  std::lock_guard<std::mutex> guard(records.lock);
+  auto found = records.call_counts.find(function_name);
+  return found == records.call_counts.end() ? 0 : found->second;
+}
+
+void RecordRegistrarRequest(const std::string& plugin_name) {
+  Records& records = TheRecords();
+  std::lock_guard<std::mutex> guard(records.lock);
+  records.registrar_requests += plugin_name;
+  records.registrar_requests += '\n';
+}
+
+std::string RegistrarRequests() {
+  Records& records = TheRecords();
+  std::lock_guard<std::mutex> guard(records.lock);
+  return records.registrar_requests;
+}
+
+void ResetRecords() {
+  Records& records = TheRecords();
+  std::lock_guard<std::mutex> guard(records.lock);
+  records.call_counts.clear();
+  records.registrar_requests.clear();
+}
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+  if (length > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+  }
+  return wide;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  if (length > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                        length, nullptr, nullptr);
+  }
+  return narrow;
+}
+
+}  // namespace standin

@@ -1,0 +1,136 @@
+// File system and process access of the scripted session (see session_io.h).
+#include "standins/engine/session_io.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "standins/engine/engine_objects.h"
+
+namespace standin {
+namespace {
+
+std::string LastErrorText(const char* what, const std::string& path) {
+  return std::string(what) + " " + path + " failed (error " + std::to_string(GetLastError()) + ")";
+}
+
+std::wstring FullPath(const std::string& path) {
+  std::wstring wide = Utf8ToWide(path);
+  DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return wide;
+  std::wstring full(length, L'\0');
+  length = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+  full.resize(length);
+  return full;
+}
+
+// Creates every missing folder above the file |full_path|.
+void CreateParentFolders(const std::wstring& full_path) {
+  for (size_t i = 3; i < full_path.size(); ++i) {  // past "C:\"
+    if (full_path[i] == L'\\' || full_path[i] == L'/') {
+      CreateDirectoryW(full_path.substr(0, i).c_str(), nullptr);
+    }
+  }
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  size_t written_total = 0;
+  while (written_total < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - written_total, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + written_total, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    written_total += written;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<TranscriptFile> TranscriptFile::Create(const std::string& path, std::string* error) {
+  std::wstring full = FullPath(path);
+  CreateParentFolders(full);
+  UniqueFile file(CreateFileW(full.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    *error = LastErrorText("creating the transcript", path);
+    return nullptr;
+  }
+  return std::unique_ptr<TranscriptFile>(new TranscriptFile(std::move(file)));
+}
+
+bool TranscriptFile::Append(const std::string& line) {
+  return WriteAll(file_.get(), line + "\n") && FlushFileBuffers(file_.get());
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents, std::string* error) {
+  UniqueFile file(CreateFileW(FullPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    *error = LastErrorText("opening", path);
+    return false;
+  }
+  contents->clear();
+  char buffer[65536];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+      *error = LastErrorText("reading", path);
+      return false;
+    }
+    if (read == 0) return true;
+    contents->append(buffer, read);
+  }
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error) {
+  std::wstring full = FullPath(path);
+  CreateParentFolders(full);
+  UniqueFile file(CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    *error = LastErrorText("creating", path);
+    return false;
+  }
+  if (!WriteAll(file.get(), text)) {
+    *error = LastErrorText("writing", path);
+    return false;
+  }
+  return true;
+}
+
+bool DeleteFileIfPresent(const std::string& path, std::string* error) {
+  if (DeleteFileW(FullPath(path).c_str())) return true;
+  DWORD code = GetLastError();
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
+  SetLastError(code);
+  *error = LastErrorText("deleting", path);
+  return false;
+}
+
+void ProcessDiagnostics(uint64_t* handles, uint64_t* private_bytes) {
+  DWORD handle_count = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &handle_count);
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                       sizeof counters);
+  *handles = handle_count;
+  *private_bytes = counters.PrivateUsage;
+}
+
+bool EnvironmentVariable(const wchar_t* name, std::string* value) {
+  DWORD length = GetEnvironmentVariableW(name, nullptr, 0);
+  if (length == 0) return false;
+  std::vector<wchar_t> buffer(length);
+  length = GetEnvironmentVariableW(name, buffer.data(), length);
+  *value = WideToUtf8(std::wstring(buffer.data(), length));
+  return true;
+}
+
+}  // namespace standin

@@ -1,0 +1,49 @@
+// The scripted UI session's file format, read into steps.
+//
+// UTF-8 text, one step per line (LF or CR LF; a leading byte-order mark is
+// ignored). Lines that are empty, hold only blanks, or start with '#' are
+// skipped. Otherwise a line is one of:
+//   quit                      close the top-level window
+//   @sleep MS                 pause MS milliseconds (0 to 86400000)
+//   @write PATH TEXT          write TEXT to PATH, creating its folders; TEXT
+//                             may use \n, \r, \t and \\; PATH may be quoted
+//                             ("C:\with blanks\f.txt") to hold blanks
+//   @delete PATH              delete the file PATH (a missing file is fine)
+//   @diagnostics              record the process's handle count and memory
+//   METHOD [JSON]             call METHOD, with the JSON value (after one
+//                             blank) as its arguments, or none
+// A line that fits none of these becomes a kInvalid step that says why.
+#ifndef ORVA_STANDINS_ENGINE_SESSION_SCRIPT_H_
+#define ORVA_STANDINS_ENGINE_SESSION_SCRIPT_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codec/encodable_value.h"
+
+namespace standin {
+
+constexpr uint32_t kMaxSleepMs = 86400000;
+
+struct SessionStep {
+  enum class Kind { kCall, kQuit, kSleep, kWrite, kDelete, kDiagnostics, kInvalid };
+  Kind kind = Kind::kInvalid;
+  int line_number = 0;
+  // kCall: the method; directives: "@sleep", "@write", ...; kInvalid: the
+  // method or directive the line named.
+  std::string name;
+  // kCall: the arguments (null when the line has none) and their JSON text.
+  flutter::EncodableValue arguments;
+  std::string arguments_text;
+  uint32_t sleep_ms = 0;  // kSleep
+  std::string path;       // kWrite, kDelete (UTF-8)
+  std::string text;       // kWrite, escapes resolved
+  std::string error;      // kInvalid
+};
+
+std::vector<SessionStep> ParseSessionScript(const std::string& contents);
+
+}  // namespace standin
+
+#endif  // ORVA_STANDINS_ENGINE_SESSION_SCRIPT_H_
