@@ -115,13 +115,43 @@ bool DeleteFileIfPresent(const std::string& path, std::string* error) {
 
 void ProcessDiagnostics(uint64_t* handles, uint64_t* private_bytes) {
   DWORD handle_count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handle_count);
+  if (!GetProcessHandleCount(GetCurrentProcess(), &handle_count) || handle_count == 0) {
+    // Some Windows implementations (Wine among them) do not report the
+    // count: probe the handle table instead. Handle values are multiples of
+    // 4 handed out from the low end, so the probe stops after a long run of
+    // values that are not handles.
+    handle_count = 0;
+    int misses = 0;
+    for (uintptr_t value = 4; misses < 1024; value += 4) {
+      DWORD flags;
+      if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+        ++handle_count;
+        misses = 0;
+      } else {
+        ++misses;
+      }
+    }
+  }
   PROCESS_MEMORY_COUNTERS_EX counters{};
   counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                       sizeof counters);
+  uint64_t bytes = 0;
+  if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                           sizeof counters)) {
+    bytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+  }
+  if (bytes == 0) {
+    // Not reported either: add up the committed private regions ourselves.
+    MEMORY_BASIC_INFORMATION region;
+    const char* address = nullptr;
+    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+      if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) bytes += region.RegionSize;
+      const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+      if (next <= address) break;
+      address = next;
+    }
+  }
   *handles = handle_count;
-  *private_bytes = counters.PrivateUsage;
+  *private_bytes = bytes;
 }
 
 bool EnvironmentVariable(const wchar_t* name, std::string* value) {
