@@ -1,0 +1,169 @@
+// HandleMethodCall: routes the UI's calls on "com.orva_divuv/wireguard" to the
+// plugin's operations and answers each exactly once.
+//
+// Method names match exactly and case-sensitively. Only "connect" turns an
+// operation's failure into an error envelope; every other false or empty
+// outcome goes back as a success value. Messages meant for the user are
+// Russian (UTF-8 on the channel); log lines are English.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "codec/encodable_value.h"
+#include "codec/method_call.h"
+#include "codec/method_result.h"
+#include "wireguard_plugin/wireguard_plugin.h"
+
+namespace {
+
+using flutter::EncodableValue;
+
+constexpr char kInvalidArgument[] = "INVALID_ARGUMENT";
+constexpr char kBadArgumentsMessage[] = "Неверные аргументы";
+constexpr char kConfigMissingMessage[] = "Конфигурация не предоставлена";
+constexpr char kConfigNotStringMessage[] = "Конфигурация должна быть строкой";
+
+constexpr char kNotInstalledMessage[] =
+    "WireGuard не установлен.\n\n"
+    "Пожалуйста, установите WireGuard через установщик приложения или вручную.";
+
+constexpr char kActivationFailedMessage[] =
+    "Не удалось автоматически активировать туннель.\n\n"
+    "Конфигурация 'orva_divuv' сохранена.\n"
+    "Попробуйте подключиться снова.\n\n"
+    "Если проблема сохраняется:\n"
+    "1. Откройте WireGuard GUI\n"
+    "2. Найдите конфигурацию 'orva_divuv'\n"
+    "3. Нажмите 'Activate' для активации туннеля";
+
+const char* BoolWord(bool value) { return value ? "true" : "false"; }
+
+// The outcome of reading the {"config": string} argument map of "connect"
+// and "recreateTunnel".
+struct ConfigArgument {
+  enum class Problem { kNone, kNotAMap, kMissing, kNotAString };
+  Problem problem = Problem::kNone;
+  std::string config;
+};
+
+ConfigArgument ReadConfigArgument(const EncodableValue* arguments) {
+  ConfigArgument argument;
+  const auto* map = arguments ? std::get_if<flutter::ValueMap>(arguments) : nullptr;
+  if (!map) {
+    argument.problem = ConfigArgument::Problem::kNotAMap;
+    return argument;
+  }
+  const EncodableValue* value = flutter::LookupMapValue(*map, "config");
+  if (!value) {
+    argument.problem = ConfigArgument::Problem::kMissing;
+    return argument;
+  }
+  const auto* text = std::get_if<std::string>(value);
+  if (!text) {
+    argument.problem = ConfigArgument::Problem::kNotAString;
+    return argument;
+  }
+  argument.config = *text;
+  return argument;
+}
+
+// The log line ("connect" only) and the user's message for an argument
+// problem other than kNone.
+struct ArgumentError {
+  const char* log_line;
+  const char* message;
+};
+
+ArgumentError DescribeArgumentProblem(ConfigArgument::Problem problem) {
+  switch (problem) {
+    case ConfigArgument::Problem::kNotAMap:
+      return {"Invalid arguments", kBadArgumentsMessage};
+    case ConfigArgument::Problem::kMissing:
+      return {"Config not provided", kConfigMissingMessage};
+    case ConfigArgument::Problem::kNotAString:
+    case ConfigArgument::Problem::kNone:
+      break;
+  }
+  return {"Config is not a string", kConfigNotStringMessage};
+}
+
+}  // namespace
+
+void WireguardPlugin::HandleMethodCall(const flutter::MethodCall& call,
+                                       std::unique_ptr<flutter::MethodResult> result) {
+  const std::string& method = call.method_name();
+  PluginLog("HandleMethodCall: " + method);
+
+  if (method == "isWireguardInstalled") {
+    const bool installed = IsWireguardInstalled();
+    PluginLog(std::string("isWireguardInstalled result: ") + BoolWord(installed));
+    result->Success(EncodableValue(installed));
+  } else if (method == "connect") {
+    PluginLog("connect method called");
+    const ConfigArgument argument = ReadConfigArgument(call.arguments());
+    if (argument.problem != ConfigArgument::Problem::kNone) {
+      const ArgumentError error = DescribeArgumentProblem(argument.problem);
+      PluginLog(error.log_line);
+      result->Error(kInvalidArgument, error.message);
+      return;
+    }
+    PluginLog("Config received, length: " + std::to_string(argument.config.size()));
+    if (!IsWireguardInstalled()) {
+      PluginLog("WireGuard not installed - user should install via installer");
+      result->Error("NOT_INSTALLED", kNotInstalledMessage);
+      return;
+    }
+    PluginLog("Starting ConnectVPN...");
+    const bool connected = ConnectVPN(argument.config);
+    PluginLog(std::string("ConnectVPN result: ") + BoolWord(connected));
+    if (connected) {
+      result->Success(EncodableValue(true));
+      return;
+    }
+    if (GetVPNStatus() == "connected") {
+      PluginLog("Tunnel is actually connected");
+      result->Success(EncodableValue(true));
+      return;
+    }
+    PluginLog("Connection activation failed, but config is saved");
+    result->Error("ACTIVATION_FAILED", kActivationFailedMessage);
+  } else if (method == "disconnect") {
+    PluginLog("disconnect method called");
+    result->Success(EncodableValue(DisconnectVPN()));
+  } else if (method == "getStatus") {
+    const std::string status = GetVPNStatus();
+    PluginLog("getStatus result: " + status);
+    result->Success(EncodableValue(status));
+  } else if (method == "getStats") {
+    PluginLog("getStats method called");
+    const TransferStats stats = GetTransferStats();
+    flutter::ValueMap map;
+    map[EncodableValue(std::string("rx"))] = EncodableValue(static_cast<int64_t>(stats.rx));
+    map[EncodableValue(std::string("tx"))] = EncodableValue(static_cast<int64_t>(stats.tx));
+    result->Success(EncodableValue(std::move(map)));
+  } else if (method == "getDocumentsPath") {
+    const std::string path = GetDocumentsPath();
+    PluginLog("getDocumentsPath result: " + path);
+    result->Success(EncodableValue(path));
+  } else if (method == "installWireguard") {
+    PluginLog("installWireguard method called");
+    const bool installed = InstallWireguard();
+    PluginLog(std::string("installWireguard result: ") + BoolWord(installed));
+    result->Success(EncodableValue(installed));
+  } else if (method == "recreateTunnel") {
+    PluginLog("recreateTunnel method called");
+    const ConfigArgument argument = ReadConfigArgument(call.arguments());
+    if (argument.problem != ConfigArgument::Problem::kNone) {
+      // Unlike "connect", the argument errors of "recreateTunnel" are not logged.
+      result->Error(kInvalidArgument, DescribeArgumentProblem(argument.problem).message);
+      return;
+    }
+    const bool recreated = RecreateTunnel(argument.config);
+    PluginLog(std::string("recreateTunnel result: ") + BoolWord(recreated));
+    result->Success(EncodableValue(recreated));
+  } else {
+    PluginLog("Method not implemented: " + method);
+    result->NotImplemented();
+  }
+}

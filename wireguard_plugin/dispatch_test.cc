@@ -1,0 +1,327 @@
+// Tests of HandleMethodCall: for each of the UI's methods, the answer (value,
+// error code and Russian message, or not implemented) and the log lines, over
+// a scripted machine.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "codec/encodable_value.h"
+#include "codec/method_call.h"
+#include "codec/method_result.h"
+#include "wireguard_plugin/fake_wireguard_machine.h"
+#include "wireguard_plugin/wireguard_plugin.h"
+
+namespace {
+
+using flutter::EncodableValue;
+using flutter::ValueList;
+using flutter::ValueMap;
+
+// Everything a MethodResult was told.
+struct Reply {
+  enum class Kind { kNone, kSuccess, kError, kNotImplemented };
+  Kind kind = Kind::kNone;
+  int answers = 0;
+  std::optional<EncodableValue> value;
+  std::string code;
+  std::string message;
+  bool has_details = false;
+};
+
+std::ostream& operator<<(std::ostream& out, Reply::Kind kind) {
+  switch (kind) {
+    case Reply::Kind::kNone:
+      return out << "no answer";
+    case Reply::Kind::kSuccess:
+      return out << "success";
+    case Reply::Kind::kError:
+      return out << "error";
+    case Reply::Kind::kNotImplemented:
+      return out << "not implemented";
+  }
+  return out;
+}
+
+class RecordingResult : public flutter::MethodResult {
+ public:
+  explicit RecordingResult(Reply* reply) : reply_(reply) {}
+
+  void OnSuccess(const EncodableValue* result) override {
+    Record(Reply::Kind::kSuccess);
+    if (result) reply_->value = *result;
+  }
+  void OnError(const std::string& code, const std::string& message,
+               const EncodableValue* details) override {
+    Record(Reply::Kind::kError);
+    reply_->code = code;
+    reply_->message = message;
+    reply_->has_details = details != nullptr;
+  }
+  void OnNotImplemented() override { Record(Reply::Kind::kNotImplemented); }
+
+ private:
+  void Record(Reply::Kind kind) {
+    reply_->kind = kind;
+    ++reply_->answers;
+  }
+  Reply* reply_;
+};
+
+Reply Call(WireguardPlugin& plugin, const std::string& method,
+           std::optional<EncodableValue> arguments = std::nullopt) {
+  Reply reply;
+  flutter::MethodCall call(method, arguments ? std::make_unique<EncodableValue>(*arguments)
+                                             : std::unique_ptr<EncodableValue>());
+  plugin.HandleMethodCall(call, std::make_unique<RecordingResult>(&reply));
+  return reply;
+}
+
+EncodableValue ConfigArguments(EncodableValue config) {
+  return EncodableValue(ValueMap{{EncodableValue("config"), std::move(config)}});
+}
+
+const std::string kBadArguments = "Неверные аргументы";
+const std::string kConfigMissing = "Конфигурация не предоставлена";
+const std::string kConfigNotString = "Конфигурация должна быть строкой";
+
+struct ArgumentCase {
+  std::string name;
+  std::optional<EncodableValue> arguments;
+  std::string message;
+  std::string log_line;
+};
+
+std::vector<ArgumentCase> BadArgumentCases() {
+  return {
+      {"absent", std::nullopt, kBadArguments, "Invalid arguments"},
+      {"null", EncodableValue(), kBadArguments, "Invalid arguments"},
+      {"a list", EncodableValue(ValueList{EncodableValue("config")}), kBadArguments,
+       "Invalid arguments"},
+      {"a string", EncodableValue("[Interface]"), kBadArguments, "Invalid arguments"},
+      {"capitalised key", EncodableValue(ValueMap{{EncodableValue("Config"), EncodableValue("x")}}),
+       kConfigMissing, "Config not provided"},
+      {"empty map", EncodableValue(ValueMap{}), kConfigMissing, "Config not provided"},
+      {"integer config", ConfigArguments(EncodableValue(int32_t{42})), kConfigNotString,
+       "Config is not a string"},
+      {"null config", ConfigArguments(EncodableValue()), kConfigNotString,
+       "Config is not a string"},
+  };
+}
+
+TEST(HandleMethodCall, ConnectRejectsBadArgumentsWithLoggedReasons) {
+  for (const ArgumentCase& c : BadArgumentCases()) {
+    SCOPED_TRACE(c.name);
+    FakeWireguardMachine machine;
+    WireguardPlugin plugin(nullptr, machine);
+    const Reply reply = Call(plugin, "connect", c.arguments);
+    EXPECT_EQ(reply.kind, Reply::Kind::kError);
+    EXPECT_EQ(reply.answers, 1);
+    EXPECT_EQ(reply.code, "INVALID_ARGUMENT");
+    EXPECT_EQ(reply.message, c.message);
+    EXPECT_FALSE(reply.has_details);
+    EXPECT_EQ(machine.Messages(), (std::vector<std::string>{"HandleMethodCall: connect",
+                                                            "connect method called", c.log_line}));
+    EXPECT_TRUE(machine.runs.empty());
+  }
+}
+
+TEST(HandleMethodCall, RecreateTunnelRejectsBadArgumentsWithoutLogging) {
+  for (const ArgumentCase& c : BadArgumentCases()) {
+    SCOPED_TRACE(c.name);
+    FakeWireguardMachine machine;
+    WireguardPlugin plugin(nullptr, machine);
+    const Reply reply = Call(plugin, "recreateTunnel", c.arguments);
+    EXPECT_EQ(reply.kind, Reply::Kind::kError);
+    EXPECT_EQ(reply.answers, 1);
+    EXPECT_EQ(reply.code, "INVALID_ARGUMENT");
+    EXPECT_EQ(reply.message, c.message);
+    EXPECT_FALSE(reply.has_details);
+    EXPECT_EQ(machine.Messages(), (std::vector<std::string>{"HandleMethodCall: recreateTunnel",
+                                                            "recreateTunnel method called"}));
+    EXPECT_TRUE(machine.runs.empty());
+  }
+}
+
+TEST(HandleMethodCall, ConnectPassesTheConfigAndLogsItsByteLength) {
+  {
+    SCOPED_TRACE("empty configuration");
+    FakeWireguardMachine machine;
+    WireguardPlugin plugin(nullptr, machine);
+    const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("")));
+    EXPECT_EQ(reply.kind, Reply::Kind::kSuccess);
+    EXPECT_EQ(reply.value, EncodableValue(true));
+    EXPECT_TRUE(machine.LoggedInOrder({"Config received, length: 0", "Starting ConnectVPN...",
+                                       "ConnectVPN called", "ConnectVPN result: true"}));
+    EXPECT_EQ(machine.files[kConfigPath], "");
+  }
+  {
+    SCOPED_TRACE("UTF-8 text counts bytes, not letters");
+    FakeWireguardMachine machine;
+    WireguardPlugin plugin(nullptr, machine);
+    Call(plugin, "connect", ConfigArguments(EncodableValue("# Сервер\n")));
+    EXPECT_TRUE(machine.Logged("Config received, length: 15"));
+    EXPECT_EQ(machine.files[kConfigPath], "# Сервер\r\n");
+  }
+}
+
+TEST(HandleMethodCall, ConnectWithoutWireguardAnswersNotInstalled) {
+  FakeWireguardMachine machine;
+  machine.RemoveWireguard();
+  WireguardPlugin plugin(nullptr, machine);
+
+  const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
+  EXPECT_EQ(reply.kind, Reply::Kind::kError);
+  EXPECT_EQ(reply.code, "NOT_INSTALLED");
+  EXPECT_EQ(reply.message,
+            "WireGuard не установлен.\n\nПожалуйста, установите WireGuard через установщик "
+            "приложения или вручную.");
+  EXPECT_FALSE(reply.has_details);
+  EXPECT_TRUE(
+      machine.LoggedInOrder({"Config received, length: 3",
+                             "WireGuard not installed - user should install via installer"}));
+  EXPECT_FALSE(machine.Logged("Starting ConnectVPN..."));
+}
+
+TEST(HandleMethodCall, ConnectThatFailsIsCheckedAgainstTheStatus) {
+  {
+    SCOPED_TRACE("the tunnel came up anyway");
+    FakeWireguardMachine machine;
+    machine.install_brings_tunnel_up = false;
+    // Down before the install, still down one second after it, up when the
+    // dispatcher asks.
+    machine.next_show_up = {false, false, true};
+    WireguardPlugin plugin(nullptr, machine);
+    const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
+    EXPECT_EQ(reply.kind, Reply::Kind::kSuccess);
+    EXPECT_EQ(reply.value, EncodableValue(true));
+    EXPECT_TRUE(
+        machine.LoggedInOrder({"ConnectVPN result: false", "Tunnel is actually connected"}));
+  }
+  {
+    SCOPED_TRACE("the tunnel is down");
+    FakeWireguardMachine machine;
+    machine.install_run = MakeRun(1, "Error: Access is denied.");
+    machine.install_brings_tunnel_up = false;
+    WireguardPlugin plugin(nullptr, machine);
+    const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
+    EXPECT_EQ(reply.kind, Reply::Kind::kError);
+    EXPECT_EQ(reply.answers, 1);
+    EXPECT_EQ(reply.code, "ACTIVATION_FAILED");
+    EXPECT_EQ(reply.message,
+              "Не удалось автоматически активировать туннель.\n\n"
+              "Конфигурация 'orva_divuv' сохранена.\n"
+              "Попробуйте подключиться снова.\n\n"
+              "Если проблема сохраняется:\n"
+              "1. Откройте WireGuard GUI\n"
+              "2. Найдите конфигурацию 'orva_divuv'\n"
+              "3. Нажмите 'Activate' для активации туннеля");
+    EXPECT_FALSE(reply.has_details);
+    EXPECT_TRUE(machine.LoggedInOrder(
+        {"ConnectVPN result: false", "Connection activation failed, but config is saved"}));
+    EXPECT_FALSE(machine.Logged("Tunnel is actually connected"));
+  }
+}
+
+TEST(HandleMethodCall, FalseOutcomesAreSuccessValues) {
+  FakeWireguardMachine machine;
+  machine.RemoveWireguard();
+  WireguardPlugin plugin(nullptr, machine);
+
+  const Reply installed = Call(plugin, "isWireguardInstalled", EncodableValue("ignored"));
+  EXPECT_EQ(installed.kind, Reply::Kind::kSuccess);
+  EXPECT_EQ(installed.value, EncodableValue(false));
+  EXPECT_TRUE(machine.Logged("isWireguardInstalled result: false"));
+
+  const Reply disconnect = Call(plugin, "disconnect");
+  EXPECT_EQ(disconnect.kind, Reply::Kind::kSuccess);
+  EXPECT_EQ(disconnect.value, EncodableValue(false));
+  EXPECT_TRUE(machine.Logged("disconnect method called"));
+
+  const Reply install = Call(plugin, "installWireguard");
+  EXPECT_EQ(install.kind, Reply::Kind::kSuccess);
+  EXPECT_EQ(install.value, EncodableValue(false));
+  EXPECT_TRUE(machine.LoggedInOrder({"installWireguard method called", "InstallWireguard called",
+                                     "installWireguard result: false"}));
+
+  const Reply recreate = Call(plugin, "recreateTunnel", ConfigArguments(EncodableValue("cfg")));
+  EXPECT_EQ(recreate.kind, Reply::Kind::kSuccess);
+  EXPECT_EQ(recreate.value, EncodableValue(false));
+  EXPECT_TRUE(machine.Logged("recreateTunnel result: false"));
+
+  const Reply status = Call(plugin, "getStatus");
+  EXPECT_EQ(status.kind, Reply::Kind::kSuccess);
+  EXPECT_EQ(status.value, EncodableValue("not_installed"));
+  EXPECT_TRUE(machine.Logged("getStatus result: not_installed"));
+}
+
+TEST(HandleMethodCall, SuccessfulOperationsAnswerTheirValues) {
+  FakeWireguardMachine machine;
+  machine.shell_folders[5] = "C:\\users\\orva\\Documents";
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_EQ(Call(plugin, "isWireguardInstalled").value, EncodableValue(true));
+  EXPECT_EQ(Call(plugin, "connect", ConfigArguments(EncodableValue("cfg"))).value,
+            EncodableValue(true));
+  EXPECT_EQ(Call(plugin, "getStatus").value, EncodableValue("connected"));
+  EXPECT_EQ(Call(plugin, "recreateTunnel", ConfigArguments(EncodableValue("new"))).value,
+            EncodableValue(true));
+  EXPECT_TRUE(machine.Logged("recreateTunnel result: true"));
+  EXPECT_EQ(Call(plugin, "disconnect").value, EncodableValue(true));
+  EXPECT_EQ(Call(plugin, "getStatus").value, EncodableValue("disconnected"));
+  EXPECT_EQ(Call(plugin, "getDocumentsPath").value, EncodableValue("C:\\users\\orva\\Documents"));
+  EXPECT_TRUE(machine.Logged("getDocumentsPath result: C:\\users\\orva\\Documents"));
+}
+
+TEST(HandleMethodCall, GetStatsAnswersTwoInt64Counters) {
+  auto expect_counters = [](const Reply& reply, int64_t rx, int64_t tx) {
+    ASSERT_EQ(reply.kind, Reply::Kind::kSuccess);
+    ASSERT_TRUE(reply.value.has_value());
+    const auto* map = std::get_if<ValueMap>(&*reply.value);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->size(), 2u);
+    const EncodableValue* received = flutter::LookupMapValue(*map, "rx");
+    const EncodableValue* sent = flutter::LookupMapValue(*map, "tx");
+    ASSERT_NE(received, nullptr);
+    ASSERT_NE(sent, nullptr);
+    // 64-bit even when the numbers would fit in 32 bits.
+    EXPECT_EQ(*received, EncodableValue(rx));
+    EXPECT_EQ(*sent, EncodableValue(tx));
+  };
+  {
+    SCOPED_TRACE("WireGuard absent");
+    FakeWireguardMachine machine;
+    machine.RemoveWireguard();
+    WireguardPlugin plugin(nullptr, machine);
+    expect_counters(Call(plugin, "getStats"), 0, 0);
+    EXPECT_TRUE(machine.Logged("getStats method called"));
+  }
+  {
+    SCOPED_TRACE("tunnel with traffic");
+    FakeWireguardMachine machine;
+    machine.tunnel_up = true;
+    machine.transfer_line = "  transfer: 12 B received, 34 B sent";
+    WireguardPlugin plugin(nullptr, machine);
+    expect_counters(Call(plugin, "getStats"), 12, 34);
+  }
+}
+
+TEST(HandleMethodCall, UnknownOrMiscasedNamesAreNotImplemented) {
+  for (const std::string& method :
+       {"Connect", "getstats", "GETSTATUS", "isWireGuardInstalled", "connect ", "", "ping"}) {
+    SCOPED_TRACE(method);
+    FakeWireguardMachine machine;
+    WireguardPlugin plugin(nullptr, machine);
+    const Reply reply = Call(plugin, method, ConfigArguments(EncodableValue("cfg")));
+    EXPECT_EQ(reply.kind, Reply::Kind::kNotImplemented);
+    EXPECT_EQ(reply.answers, 1);
+    EXPECT_EQ(machine.Messages(), (std::vector<std::string>{"HandleMethodCall: " + method,
+                                                            "Method not implemented: " + method}));
+    EXPECT_TRUE(machine.runs.empty());
+  }
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// WireGuard installer: finding the installer shipped beside the executable and
+// running it silently.
+//
+// The installer is either a Windows Installer package (run through msiexec)
+// or a setup program (run with silent switches). Its exit code is not read:
+// whether WireGuard ended up installed is decided by polling the detection
+// afterwards.
+#include <cstdint>
+#include <string>
+
+#include "wireguard_plugin/wireguard_plugin.h"
+
+namespace {
+
+// Tried in this order, first in the "wireguard" sub-folder, then in the
+// application folder itself.
+constexpr const char* kInstallerNames[] = {
+    "wireguard-installer.msi", "wireguard_installer.msi", "WireGuard-installer.msi",
+    "wireguard_installer.exe", "wireguard-installer.exe", "WireGuard-installer.exe",
+    "wireguard.exe",
+};
+
+constexpr uint32_t kInstallerTimeoutMs = 300000;
+constexpr int kVerificationAttempts = 20;
+constexpr uint32_t kVerificationWaitMs = 500;
+constexpr uint32_t kWaitAfterConfirmedMs = 1000;
+
+// Lower-cases ASCII letters only, byte by byte, leaving code-page bytes alone.
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string InstallerCommandLine(const std::string& installer_path) {
+  if (AsciiLower(installer_path).find(".msi") != std::string::npos) {
+    return "msiexec.exe /i \"" + installer_path + "\" /quiet /norestart";
+  }
+  return "\"" + installer_path + "\" /S /SILENT /VERYSILENT";
+}
+
+}  // namespace
+
+std::string WireguardPlugin::FindWireguardInstaller() {
+  const std::string executable = env_.ModuleFileName();
+  const size_t separator = executable.find_last_of("\\/");
+  if (!executable.empty() && separator != std::string::npos) {
+    const std::string app_folder = executable.substr(0, separator);
+    for (const std::string& folder : {app_folder + "\\wireguard", app_folder}) {
+      for (const char* name : kInstallerNames) {
+        const std::string candidate = folder + "\\" + name;
+        if (env_.Exists(candidate)) {
+          PluginLog("Found installer at: " + candidate);
+          return candidate;
+        }
+      }
+    }
+  }
+  PluginLog("WireGuard installer not found in application directory");
+  return std::string();
+}
+
+bool WireguardPlugin::InstallWireguard() {
+  PluginLog("InstallWireguard called");
+  const std::string installer = FindWireguardInstaller();
+  if (installer.empty() || !env_.Exists(installer)) {
+    PluginLog("WireGuard installer not found");
+    return false;
+  }
+  PluginLog("Found installer at: " + installer);
+
+  switch (env_.RunInstaller(InstallerCommandLine(installer), kInstallerTimeoutMs)) {
+    case PluginEnv::InstallerOutcome::kFailedToStart:
+      PluginLog("Failed to start installer process");
+      return false;
+    case PluginEnv::InstallerOutcome::kTimedOut:
+      // The installer keeps running on its own; nothing is verified.
+      PluginLog("Installer process started, waiting for completion...");
+      PluginLog("Installer timeout");
+      return false;
+    case PluginEnv::InstallerOutcome::kCompleted:
+      PluginLog("Installer process started, waiting for completion...");
+      PluginLog("Installer completed");
+      break;
+  }
+
+  // Running programs (and the detection's environment lookups) learn about
+  // the new program folder through the broadcast; it is repeated while the
+  // installation settles.
+  env_.BroadcastEnvironmentChange();
+  for (int attempt = 0; attempt < kVerificationAttempts; ++attempt) {
+    env_.Sleep(kVerificationWaitMs);
+    if (attempt == 5 || attempt == 10) env_.BroadcastEnvironmentChange();
+    if (IsWireguardInstalled()) {
+      PluginLog("WireGuard installed successfully");
+      env_.Sleep(kWaitAfterConfirmedMs);
+      return true;
+    }
+  }
+  PluginLog("WireGuard installation verification failed");
+  return false;
+}

@@ -1,0 +1,373 @@
+// Tests of ConnectVPN, DisconnectVPN and RecreateTunnel over a scripted
+// machine: the command lines given to WireGuard's tools, how their answers
+// are judged, the waits between steps and the log lines.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "wireguard_plugin/fake_wireguard_machine.h"
+#include "wireguard_plugin/wireguard_plugin.h"
+
+namespace {
+
+const std::string kInstallCommand =
+    "\"" + kTunnelToolShortPath + "\" /installtunnelservice \"" + kConfigPath + "\"";
+const std::string kUninstallCommand =
+    "\"" + kTunnelToolShortPath + "\" /uninstalltunnelservice orva_divuv";
+const std::string kDownCommand = "\"" + kControlToolShortPath + "\" set orva_divuv down 2>&1";
+
+TEST(ConnectVPN, AlreadyConnectedTunnelIsLeftAlone) {
+  FakeWireguardMachine machine;
+  machine.tunnel_up = true;
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_TRUE(plugin.ConnectVPN("[Interface]\nPrivateKey = other\n"));
+  EXPECT_TRUE(machine.files.empty()) << "the new configuration must not be written";
+  EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
+  EXPECT_TRUE(machine.sleeps.empty());
+  EXPECT_TRUE(machine.LoggedInOrder({"ConnectVPN called", "WireGuard is installed",
+                                     "Current status: connected", "Already connected"}));
+}
+
+TEST(ConnectVPN, InstallsTheServiceFromTheLongConfigPathAndConfirms) {
+  FakeWireguardMachine machine;
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_TRUE(plugin.ConnectVPN("[Interface]\nAddress = 10.0.0.2/32\n"));
+
+  // The tool stands in its short form, the configuration in its long form
+  // (its short form would end in ".CON" and name no tunnel).
+  ASSERT_EQ(machine.RunsContaining("/installtunnelservice").size(), 1u);
+  EXPECT_EQ(machine.RunsContaining("/installtunnelservice")[0], kInstallCommand);
+  EXPECT_EQ(machine.RunsContaining(kConfigShortPath).size(), 0u);
+  EXPECT_EQ(machine.files[kConfigPath], "[Interface]\r\nAddress = 10.0.0.2/32\r\n");
+  EXPECT_EQ(machine.sleeps, std::vector<uint32_t>{1000});
+  EXPECT_TRUE(machine.LoggedInOrder({
+      "ConnectVPN called",
+      "WireGuard is installed",
+      "Current status: disconnected",
+      "Config saved to: " + kConfigPath,
+      "Executing installtunnelservice command: " + kInstallCommand,
+      "installtunnelservice result code: 0",
+      "Current status after installtunnelservice: connected",
+      "Tunnel is connected!",
+  }));
+  EXPECT_FALSE(machine.Logged("installtunnelservice output: "))
+      << "an empty output writes no output line";
+}
+
+TEST(ConnectVPN, NonZeroInstallRunIsJudgedByCaseSensitiveWords) {
+  struct Case {
+    std::string output;
+    bool accepted;
+  };
+  const std::vector<Case> cases = {
+      {"Error: Tunnel already installed and running", true},
+      {"Service was installed", true},
+      {"completed successfully", true},
+      {"Successfully", false},           // capital first letter is no match
+      {"Successfully installed", true},  // ... but "installed" still is
+      {"ALREADY INSTALLED", false},
+      {"Error: Access is denied.", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    FakeWireguardMachine machine;
+    machine.install_run = MakeRun(1, c.output);
+    WireguardPlugin plugin(nullptr, machine);
+
+    EXPECT_EQ(plugin.ConnectVPN("cfg"), c.accepted);
+    EXPECT_TRUE(machine.LoggedInOrder(
+        {"installtunnelservice result code: 1", "installtunnelservice output: " + c.output}));
+    EXPECT_EQ(machine.Logged("Failed to install tunnel service"), !c.accepted);
+    EXPECT_EQ(machine.sleeps.size(), c.accepted ? 1u : 0u);
+  }
+}
+
+TEST(ConnectVPN, AcceptedRunIsDecidedByTheStatusAfterOneSecond) {
+  FakeWireguardMachine machine;
+  machine.install_run = MakeRun(1, "Tunnel already installed");
+  machine.install_brings_tunnel_up = false;
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_FALSE(plugin.ConnectVPN("cfg"));
+  EXPECT_EQ(machine.sleeps, std::vector<uint32_t>{1000});
+  EXPECT_TRUE(machine.LoggedInOrder(
+      {"Current status after installtunnelservice: disconnected",
+       "Tunnel service installed but status is not connected: disconnected"}));
+  // The status query that decides comes after the wait.
+  const std::vector<std::string>& events = machine.events;
+  auto wait = std::find(events.begin(), events.end(), "sleep 1000");
+  ASSERT_NE(wait, events.end());
+  EXPECT_TRUE(std::any_of(wait, events.end(), [](const std::string& event) {
+    return event.rfind("run ", 0) == 0 && event.find(" show ") != std::string::npos;
+  }));
+}
+
+TEST(ConnectVPN, ResultCodesAreLoggedSigned) {
+  FakeWireguardMachine machine;
+  machine.install_run = MakeRun(0xC0000005u, "crash");
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_FALSE(plugin.ConnectVPN("cfg"));
+  EXPECT_TRUE(machine.Logged("installtunnelservice result code: -1073741819"));
+  EXPECT_TRUE(machine.Logged("Failed to install tunnel service"));
+}
+
+TEST(ConnectVPN, StopsBeforeTheInstallRunWhenSomethingIsMissing) {
+  {
+    SCOPED_TRACE("no WireGuard");
+    FakeWireguardMachine machine;
+    machine.RemoveWireguard();
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.ConnectVPN("cfg"));
+    EXPECT_TRUE(machine.LoggedInOrder({"ConnectVPN called", "WireGuard not installed"}));
+    EXPECT_TRUE(machine.runs.empty());
+    EXPECT_TRUE(machine.files.empty());
+  }
+  {
+    SCOPED_TRACE("no ProgramData folder");
+    FakeWireguardMachine machine;
+    machine.shell_folders.clear();
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.ConnectVPN("cfg"));
+    EXPECT_TRUE(machine.Logged("Failed to save config file"));
+    EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
+  }
+  {
+    SCOPED_TRACE("configuration folder blocked");
+    FakeWireguardMachine machine;
+    machine.blocked_folders.insert(kProgramData + "\\WireGuard\\Configurations");
+    machine.unwritable.insert(kConfigPath);
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.ConnectVPN("cfg"));
+    EXPECT_TRUE(machine.Logged("Failed to save config file"));
+    EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
+  }
+  {
+    SCOPED_TRACE("saved file not found afterwards");
+    FakeWireguardMachine machine;
+    machine.undeterminable.insert(kConfigPath);
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.ConnectVPN("cfg"));
+    EXPECT_TRUE(machine.LoggedInOrder(
+        {"Config saved to: " + kConfigPath, "Config file does not exist after save"}));
+    EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
+  }
+  {
+    SCOPED_TRACE("only wg.exe and the registry key");
+    FakeWireguardMachine machine;
+    machine.paths.erase(kTunnelToolPath);
+    machine.machine_keys.insert("SOFTWARE\\WireGuard");
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.ConnectVPN("cfg"));
+    EXPECT_TRUE(machine.Logged("wireguard.exe not found at: " + kTunnelToolPath));
+    EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
+  }
+}
+
+TEST(DisconnectVPN, WithoutWireguardAnswersFalseSilently) {
+  FakeWireguardMachine machine;
+  machine.RemoveWireguard();
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_FALSE(plugin.DisconnectVPN());
+  EXPECT_TRUE(machine.Messages().empty() ||
+              machine.Messages() == std::vector<std::string>{"WireGuard not found"})
+      << "only the detection may speak; DisconnectVPN itself logs nothing";
+  EXPECT_FALSE(machine.Logged("DisconnectVPN called"));
+  EXPECT_TRUE(machine.runs.empty());
+  EXPECT_TRUE(machine.sleeps.empty());
+}
+
+TEST(DisconnectVPN, AcceptedUninstallIsDecidedByTheStatus) {
+  {
+    SCOPED_TRACE("exit code 0, tunnel gone");
+    FakeWireguardMachine machine;
+    machine.tunnel_up = true;
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_TRUE(plugin.DisconnectVPN());
+    EXPECT_EQ(machine.RunsContaining("/uninstalltunnelservice"),
+              std::vector<std::string>{kUninstallCommand});
+    EXPECT_TRUE(machine.RunsContaining(" down").empty()) << "no fallback after success";
+    EXPECT_EQ(machine.sleeps, std::vector<uint32_t>{300});
+    EXPECT_TRUE(machine.LoggedInOrder({
+        "DisconnectVPN called",
+        "Executing uninstalltunnelservice command: " + kUninstallCommand,
+        "uninstalltunnelservice result code: 0",
+        "Tunnel service uninstalled successfully",
+        "Status after uninstall: disconnected",
+    }));
+  }
+  {
+    SCOPED_TRACE("non-zero code with \"removed\", tunnel still up");
+    FakeWireguardMachine machine;
+    machine.tunnel_up = true;
+    machine.uninstall_run = MakeRun(1, "service removed");
+    machine.uninstall_takes_tunnel_down = false;
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.DisconnectVPN());
+    EXPECT_TRUE(machine.LoggedInOrder(
+        {"uninstalltunnelservice output: service removed", "Status after uninstall: connected"}));
+    EXPECT_TRUE(machine.RunsContaining(" down").empty());
+  }
+}
+
+TEST(DisconnectVPN, RejectedUninstallFallsBackToTheControlTool) {
+  {
+    SCOPED_TRACE("control tool present");
+    FakeWireguardMachine machine;
+    machine.tunnel_up = true;
+    machine.uninstall_run =
+        MakeRun(1, "Error: The specified service does not exist as an installed service.");
+    machine.uninstall_takes_tunnel_down = false;
+    machine.down_run = MakeRun(1, "Invalid argument: down");
+    machine.next_show_up = {false};
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_TRUE(plugin.DisconnectVPN());
+    ASSERT_EQ(machine.RunsContaining(" down").size(), 1u);
+    EXPECT_NE(machine.RunsContaining(" down")[0].find(kDownCommand), std::string::npos);
+    EXPECT_EQ(machine.sleeps, (std::vector<uint32_t>{300, 300}));
+    EXPECT_TRUE(machine.Logged("wg set down command executed"));
+    EXPECT_FALSE(machine.Logged("Tunnel service uninstalled successfully"));
+  }
+  {
+    SCOPED_TRACE("control tool cannot start");
+    FakeWireguardMachine machine;
+    machine.uninstall_run = MakeRun(1, "Access is denied.");
+    machine.down_run = FailedStart();
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_TRUE(plugin.DisconnectVPN());
+    EXPECT_EQ(machine.sleeps, std::vector<uint32_t>{300});
+    EXPECT_FALSE(machine.Logged("wg set down command executed"));
+  }
+  {
+    SCOPED_TRACE("neither tool present, WireGuard known from the registry");
+    FakeWireguardMachine machine;
+    machine.RemoveWireguard();
+    machine.machine_keys.insert("SOFTWARE\\WireGuard");
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_TRUE(plugin.DisconnectVPN()) << "status not_installed counts as down";
+    EXPECT_TRUE(machine.runs.empty());
+    EXPECT_EQ(machine.sleeps, std::vector<uint32_t>{300});
+  }
+  {
+    SCOPED_TRACE("tunnel stays up");
+    FakeWireguardMachine machine;
+    machine.tunnel_up = true;
+    machine.uninstall_run = MakeRun(1, "Successfully? no");
+    machine.uninstall_takes_tunnel_down = false;
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.DisconnectVPN());
+  }
+}
+
+TEST(RecreateTunnel, RebuildsInFourStepsAndConnectsWithTheNewConfig) {
+  FakeWireguardMachine machine;
+  machine.tunnel_up = true;
+  machine.paths.insert(kConfigPath);
+  machine.files[kConfigPath] = "old";
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_TRUE(plugin.RecreateTunnel("new"));
+  EXPECT_EQ(machine.files[kConfigPath], "new");
+  EXPECT_TRUE(machine.LoggedInOrder({
+      "RecreateTunnel called",
+      "Step 1: Disconnecting VPN...",
+      "DisconnectVPN called",
+      "Step 2: Removing old config file...",
+      "Old config file removed: " + kConfigPath,
+      "Step 3: Uninstalling tunnel service...",
+      "Step 4: Saving new config and connecting...",
+      "ConnectVPN called",
+      "Tunnel is connected!",
+  }));
+  // Disconnect (300 after its uninstall), 500, the step-3 uninstall's 300,
+  // then the connect's 1000.
+  EXPECT_EQ(machine.sleeps, (std::vector<uint32_t>{300, 500, 300, 1000}));
+  EXPECT_EQ(machine.RunsContaining("/uninstalltunnelservice").size(), 2u);
+}
+
+TEST(RecreateTunnel, GoesOnPastAFailedDisconnectAndAnUnremovableFile) {
+  FakeWireguardMachine machine;
+  machine.tunnel_up = true;
+  machine.uninstall_run = MakeRun(1, "Access is denied.");
+  machine.uninstall_takes_tunnel_down = false;
+  machine.next_show_up = {true, false};  // the disconnect fails; the connect finds it down
+  machine.paths.insert(kConfigPath);
+  machine.unremovable[kConfigPath] = "remove: Access is denied";
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_TRUE(plugin.RecreateTunnel("new"));
+  EXPECT_TRUE(machine.LoggedInOrder({
+      "Step 2: Removing old config file...",
+      "Failed to remove old config file: remove: Access is denied",
+      "Step 3: Uninstalling tunnel service...",
+      "Step 4: Saving new config and connecting...",
+  }));
+  EXPECT_FALSE(machine.Logged("Old config file removed: " + kConfigPath));
+  EXPECT_EQ(machine.files[kConfigPath], "new");
+}
+
+TEST(RecreateTunnel, QuietStepsWhenThereIsNothingToRemove) {
+  {
+    SCOPED_TRACE("no old file");
+    FakeWireguardMachine machine;
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_TRUE(plugin.RecreateTunnel("new"));
+    EXPECT_EQ(machine.MessagesAfter("Step 2: Removing old config file...").front(),
+              "Step 3: Uninstalling tunnel service...");
+  }
+  {
+    SCOPED_TRACE("no ProgramData folder: no removal; the save then fails");
+    FakeWireguardMachine machine;
+    machine.shell_folders.clear();
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.RecreateTunnel("new"));
+    EXPECT_EQ(machine.MessagesAfter("Step 2: Removing old config file...").front(),
+              "Step 3: Uninstalling tunnel service...");
+    EXPECT_TRUE(machine.Logged("Failed to save config file"));
+  }
+  {
+    SCOPED_TRACE("no wireguard.exe: step 3 runs nothing and waits not");
+    FakeWireguardMachine machine;
+    machine.paths.erase(kTunnelToolPath);
+    machine.machine_keys.insert("SOFTWARE\\WireGuard");
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_FALSE(plugin.RecreateTunnel("new"));
+    EXPECT_TRUE(machine.RunsContaining("/uninstalltunnelservice").empty());
+    // Disconnect's fallback (300 after wg, 300 before status) and the 500.
+    EXPECT_EQ(machine.sleeps, (std::vector<uint32_t>{300, 300, 500}));
+  }
+}
+
+TEST(RecreateTunnel, TunnelThatStaysUpAnswersTrueWithoutTheNewConfig) {
+  FakeWireguardMachine machine;
+  machine.tunnel_up = true;
+  machine.uninstall_takes_tunnel_down = false;
+  machine.paths.insert(kConfigPath);
+  machine.files[kConfigPath] = "old";
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_TRUE(plugin.RecreateTunnel("new"));
+  EXPECT_EQ(machine.paths.count(kConfigPath), 0u) << "the old file is gone";
+  EXPECT_EQ(machine.files.count(kConfigPath), 0u) << "and the new one was not written";
+  EXPECT_TRUE(machine.Logged("Already connected"));
+}
+
+TEST(RecreateTunnel, WithoutWireguardDoesNothing) {
+  FakeWireguardMachine machine;
+  machine.RemoveWireguard();
+  WireguardPlugin plugin(nullptr, machine);
+
+  EXPECT_FALSE(plugin.RecreateTunnel("new"));
+  EXPECT_TRUE(machine.LoggedInOrder(
+      {"RecreateTunnel called", "WireGuard not installed, cannot recreate tunnel"}));
+  EXPECT_FALSE(machine.Logged("Step 1: Disconnecting VPN..."));
+  EXPECT_TRUE(machine.runs.empty());
+  EXPECT_TRUE(machine.sleeps.empty());
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// Tests of the plugin as the engine sees it: encoded method calls delivered on
+// "com.orva_divuv/wireguard" through a messenger, encoded replies compared
+// byte for byte; and the process-wide holder that keeps the plugin.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine_client/binary_messenger.h"
+#include "wireguard_plugin/fake_wireguard_machine.h"
+#include "wireguard_plugin/plugin_binding.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A messenger that keeps the installed channel handlers and lets a test
+// deliver a message as the engine would, collecting every reply.
+class FakeMessenger : public flutter::BinaryMessenger {
+ public:
+  void SendToChannel(const std::string&, const uint8_t*, size_t,
+                     flutter::ReplyCallback) const override {}
+
+  void SetChannelHandler(const std::string& channel,
+                         flutter::ChannelMessageHandler handler) override {
+    if (handler) {
+      handlers_[channel] = std::move(handler);
+    } else {
+      handlers_.erase(channel);
+    }
+  }
+
+  bool HasHandler(const std::string& channel) const { return handlers_.count(channel) > 0; }
+
+  // The replies sent for one message (exactly one is expected).
+  std::vector<Bytes> Deliver(const std::string& channel, const Bytes& message) {
+    std::vector<Bytes> replies;
+    auto it = handlers_.find(channel);
+    if (it == handlers_.end()) return replies;
+    it->second(message.data(), message.size(), [&replies](const uint8_t* reply, size_t size) {
+      replies.emplace_back(reply, reply + size);
+    });
+    return replies;
+  }
+
+ private:
+  std::map<std::string, flutter::ChannelMessageHandler> handlers_;
+};
+
+// Standard-format pieces for building expected messages by hand.
+void AppendString(Bytes& out, const std::string& text) {
+  ASSERT_LT(text.size(), 254u) << "one-byte size form only";
+  out.push_back(0x07);
+  out.push_back(static_cast<uint8_t>(text.size()));
+  out.insert(out.end(), text.begin(), text.end());
+}
+
+Bytes CallMessage(const std::string& method, const Bytes& arguments = {0x00}) {
+  Bytes out;
+  AppendString(out, method);
+  out.insert(out.end(), arguments.begin(), arguments.end());
+  return out;
+}
+
+const std::string kChannel = "com.orva_divuv/wireguard";
+
+TEST(PluginChannel, AnswersEncodedCallsWithEncodedReplies) {
+  FakeWireguardMachine machine;
+  machine.RemoveWireguard();
+  FakeMessenger messenger;
+  std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+  ASSERT_TRUE(messenger.HasHandler(kChannel));
+
+  // "disconnect" without WireGuard: success envelope holding false.
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("disconnect")),
+            (std::vector<Bytes>{{0x00, 0x02}}));
+
+  // "isWireguardInstalled" with ignored arguments.
+  Bytes string_argument;
+  AppendString(string_argument, "x");
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("isWireguardInstalled", string_argument)),
+            (std::vector<Bytes>{{0x00, 0x02}}));
+
+  // "getStats": a two-entry map whose values are 64-bit integers (type 4,
+  // eight bytes, unaligned) even though they are 0.
+  const Bytes stats = {0x00, 0x0D, 0x02,                       // success, map of 2
+                       0x07, 0x02, 'r',  'x', 0x04,            // "rx": int64
+                       0,    0,    0,    0,   0,    0, 0, 0,   //   0
+                       0x07, 0x02, 't',  'x', 0x04,            // "tx": int64
+                       0,    0,    0,    0,   0,    0, 0, 0};  //   0
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getStats")), std::vector<Bytes>{stats});
+
+  // "connect" with a configuration: error envelope with code and Russian
+  // message, null details.
+  Bytes connect_arguments = {0x0D, 0x01};
+  AppendString(connect_arguments, "config");
+  AppendString(connect_arguments, "[Interface]\n");
+  const std::string message =
+      "WireGuard не установлен.\n\nПожалуйста, установите WireGuard через установщик "
+      "приложения или вручную.";
+  Bytes not_installed = {0x01};
+  AppendString(not_installed, "NOT_INSTALLED");
+  AppendString(not_installed, message);
+  not_installed.push_back(0x00);
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("connect", connect_arguments)),
+            std::vector<Bytes>{not_installed});
+
+  // A method in the wrong case: one empty reply.
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getstatus")), std::vector<Bytes>{Bytes{}});
+  EXPECT_TRUE(machine.Logged("Method not implemented: getstatus"));
+}
+
+TEST(PluginChannel, StatusWordTravelsAsUtf8String) {
+  FakeWireguardMachine machine;
+  machine.tunnel_up = true;
+  FakeMessenger messenger;
+  std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+
+  Bytes connected = {0x00};
+  AppendString(connected, "connected");
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getStatus")), std::vector<Bytes>{connected});
+  EXPECT_TRUE(machine.Logged("HandleMethodCall: getStatus"));
+}
+
+// A plugin that notes its destruction and checks that the holder already
+// holds its successor by then.
+class TrackedPlugin : public WireguardPlugin {
+ public:
+  TrackedPlugin(PluginEnv& env, bool* destroyed, bool* replaced_first)
+      : WireguardPlugin(nullptr, env), destroyed_(destroyed), replaced_first_(replaced_first) {}
+  ~TrackedPlugin() override {
+    *destroyed_ = true;
+    *replaced_first_ = WireguardPluginHolder::Instance().plugin() != this;
+  }
+
+ private:
+  bool* destroyed_;
+  bool* replaced_first_;
+};
+
+TEST(PluginHolder, StoringAPluginReplacesAndDestroysThePreviousOne) {
+  FakeWireguardMachine machine;
+  WireguardPluginHolder& holder = WireguardPluginHolder::Instance();
+  bool first_destroyed = false, first_replaced_first = false;
+  bool second_destroyed = false, second_replaced_first = false;
+
+  holder.Store(std::make_unique<TrackedPlugin>(machine, &first_destroyed, &first_replaced_first));
+  WireguardPlugin* first = holder.plugin();
+  EXPECT_NE(first, nullptr);
+  EXPECT_FALSE(first_destroyed);
+
+  holder.Store(std::make_unique<TrackedPlugin>(machine, &second_destroyed, &second_replaced_first));
+  EXPECT_TRUE(first_destroyed);
+  EXPECT_TRUE(first_replaced_first) << "the new plugin is stored before the old one goes";
+  EXPECT_NE(holder.plugin(), first);
+  EXPECT_FALSE(second_destroyed);
+
+  holder.Store(nullptr);
+  EXPECT_TRUE(second_destroyed);
+  EXPECT_EQ(holder.plugin(), nullptr);
+}
+
+TEST(PluginHolder, ASecondBindingTakesOverTheChannel) {
+  FakeWireguardMachine first_machine;
+  FakeWireguardMachine second_machine;
+  FakeMessenger messenger;
+  WireguardPluginHolder& holder = WireguardPluginHolder::Instance();
+
+  holder.Store(CreateBoundWireguardPlugin(&messenger, first_machine));
+  holder.Store(CreateBoundWireguardPlugin(&messenger, second_machine));
+
+  // The first plugin is gone; calls reach the second one only.
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("nothing")).size(), 1u);
+  EXPECT_TRUE(first_machine.logs.empty());
+  EXPECT_TRUE(second_machine.Logged("HandleMethodCall: nothing"));
+  holder.Store(nullptr);
+}
+
+}  // namespace
