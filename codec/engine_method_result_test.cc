@@ -66,8 +66,7 @@ TEST(EngineMethodResultTest, EachKindOfAnswerHasItsEnvelope) {
   }
   EXPECT_THAT(recorded.replies,
               ElementsAre(Bytes{0x00, 0x00},
-                          Bytes{0x01, 0x07, 1, 'E', 0x07, 1, 'm', 0x03, 1, 0, 0, 0},
-                          IsEmpty()));
+                          Bytes{0x01, 0x07, 1, 'E', 0x07, 1, 'm', 0x03, 1, 0, 0, 0}, IsEmpty()));
   // Not implemented is a reply with no bytes at all.
   EXPECT_THAT(recorded.bytes_were_null, ElementsAre(false, false, true));
 }

@@ -27,8 +27,8 @@ void MethodCallChannel::SetCallHandler(MethodCallCallback handler) const {
         std::unique_ptr<flutter::MethodCall> call =
             codec != nullptr ? codec->DecodeCall(message, message_size) : nullptr;
         if (!call) {
-          std::cerr << "Unable to construct method call from message on channel "
-                    << channel_name << std::endl;
+          std::cerr << "Unable to construct method call from message on channel " << channel_name
+                    << std::endl;
           result->OnNotImplemented();
           return;
         }

@@ -38,27 +38,28 @@ TEST_F(MethodChannelTest, DecodedCallReachesTheHandlerAndItsAnswerTheEngine) {
   MethodCallChannel channel(&messenger_, kChannel, &codec_);
   std::vector<std::string> methods;
   bool arguments_null = false;
-  channel.SetCallHandler([&](const flutter::MethodCall& call,
-                             std::unique_ptr<flutter::MethodResult> result) {
-    methods.push_back(call.method_name());
-    arguments_null = call.arguments() == nullptr || call.arguments()->IsNull();
-    result->Success(flutter::EncodableValue(std::string("ok")));
-  });
+  channel.SetCallHandler(
+      [&](const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result) {
+        methods.push_back(call.method_name());
+        arguments_null = call.arguments() == nullptr || call.arguments()->IsNull();
+        result->Success(flutter::EncodableValue(std::string("ok")));
+      });
 
   const int64_t token = fake_engine::DeliverMessage(engine_, kChannel, ConnectCall());
 
   EXPECT_THAT(methods, ElementsAre("connect"));
   EXPECT_TRUE(arguments_null);
   // Success envelope 00, then the string "ok".
-  EXPECT_THAT(fake_engine::ResponsesTo(engine_, token), ElementsAre(Bytes{0x00, 0x07, 2, 'o', 'k'}));
+  EXPECT_THAT(fake_engine::ResponsesTo(engine_, token),
+              ElementsAre(Bytes{0x00, 0x07, 2, 'o', 'k'}));
 }
 
 TEST_F(MethodChannelTest, ErrorEnvelopeWritesEmptyMessageAndMissingDetailsAsNull) {
   MethodCallChannel channel(&messenger_, kChannel, &codec_);
-  channel.SetCallHandler([](const flutter::MethodCall&,
-                            std::unique_ptr<flutter::MethodResult> result) {
-    result->Error("INVALID_ARGUMENT");
-  });
+  channel.SetCallHandler(
+      [](const flutter::MethodCall&, std::unique_ptr<flutter::MethodResult> result) {
+        result->Error("INVALID_ARGUMENT");
+      });
 
   const int64_t token = fake_engine::DeliverMessage(engine_, kChannel, ConnectCall());
 
@@ -72,11 +73,11 @@ TEST_F(MethodChannelTest, ErrorEnvelopeWritesEmptyMessageAndMissingDetailsAsNull
 TEST_F(MethodChannelTest, UndecodableMessageGetsAnEmptyReplyAndALine) {
   MethodCallChannel channel(&messenger_, kChannel, &codec_);
   int handler_calls = 0;
-  channel.SetCallHandler([&](const flutter::MethodCall&,
-                             std::unique_ptr<flutter::MethodResult> result) {
-    ++handler_calls;
-    result->Success();
-  });
+  channel.SetCallHandler(
+      [&](const flutter::MethodCall&, std::unique_ptr<flutter::MethodResult> result) {
+        ++handler_calls;
+        result->Success();
+      });
 
   testing::internal::CaptureStderr();
   const int64_t token = fake_engine::DeliverMessage(engine_, kChannel, {0x03, 0x05, 0, 0, 0});
@@ -93,10 +94,10 @@ TEST_F(MethodChannelTest, ResultsMayBeAnsweredLaterOrLeakedWithAWarning) {
   MethodCallChannel channel(&messenger_, kChannel, &codec_);
   std::vector<std::unique_ptr<flutter::MethodResult>> kept;
   bool keep = true;
-  channel.SetCallHandler([&](const flutter::MethodCall&,
-                             std::unique_ptr<flutter::MethodResult> result) {
-    if (keep) kept.push_back(std::move(result));
-  });
+  channel.SetCallHandler(
+      [&](const flutter::MethodCall&, std::unique_ptr<flutter::MethodResult> result) {
+        if (keep) kept.push_back(std::move(result));
+      });
 
   const int64_t later = fake_engine::DeliverMessage(engine_, kChannel, ConnectCall());
   EXPECT_THAT(fake_engine::ResponsesTo(engine_, later), IsEmpty());
@@ -115,21 +116,21 @@ TEST_F(MethodChannelTest, HandlerOutlivesTheChannelUntilReplacedOrRemoved) {
   std::vector<std::string> seen;
   {
     MethodCallChannel channel(&messenger_, kChannel, &codec_);
-    channel.SetCallHandler([&](const flutter::MethodCall&,
-                               std::unique_ptr<flutter::MethodResult> result) {
-      seen.push_back("first");
-      result->Success();
-    });
+    channel.SetCallHandler(
+        [&](const flutter::MethodCall&, std::unique_ptr<flutter::MethodResult> result) {
+          seen.push_back("first");
+          result->Success();
+        });
   }
   fake_engine::DeliverMessage(engine_, kChannel, ConnectCall());
   EXPECT_THAT(seen, ElementsAre("first"));
 
   MethodCallChannel again(&messenger_, kChannel, &codec_);
-  again.SetCallHandler([&](const flutter::MethodCall&,
-                           std::unique_ptr<flutter::MethodResult> result) {
-    seen.push_back("second");
-    result->Success();
-  });
+  again.SetCallHandler(
+      [&](const flutter::MethodCall&, std::unique_ptr<flutter::MethodResult> result) {
+        seen.push_back("second");
+        result->Success();
+      });
   fake_engine::DeliverMessage(engine_, kChannel, ConnectCall());
   EXPECT_THAT(seen, ElementsAre("first", "second"));
 

@@ -41,14 +41,15 @@ struct KeptReplies {
 TEST(BinaryMessengerImplTest, IncomingMessageIsAnsweredOnceUnderTheLock) {
   FlutterDesktopMessenger engine;
   BinaryMessengerImpl messenger(&engine);
-  messenger.SetChannelHandler("calls", [](const uint8_t* message, size_t size,
-                                          ReplyCallback reply) {
-    Bytes echo(message, message + size);
-    echo.push_back(0xEE);
-    reply(echo.data(), echo.size());
-    // A handler that answers twice: only the first answer reaches the engine.
-    reply(echo.data(), echo.size());
-  });
+  messenger.SetChannelHandler("calls",
+                              [](const uint8_t* message, size_t size, ReplyCallback reply) {
+                                Bytes echo(message, message + size);
+                                echo.push_back(0xEE);
+                                reply(echo.data(), echo.size());
+                                // A handler that answers twice: only the first answer reaches the
+                                // engine.
+                                reply(echo.data(), echo.size());
+                              });
 
   testing::internal::CaptureStderr();
   const int64_t token = fake_engine::DeliverMessage(engine, "calls", {1, 2, 3});
@@ -152,10 +153,9 @@ TEST(BinaryMessengerImplTest, SendsWithAndWithoutReply) {
   EXPECT_EQ(engine.sent[0].reply, nullptr);
 
   std::vector<Bytes> answers;
-  messenger.SendToChannel("asking", message, sizeof(message),
-                          [&](const uint8_t* reply, size_t size) {
-                            answers.emplace_back(reply, reply + size);
-                          });
+  messenger.SendToChannel(
+      "asking", message, sizeof(message),
+      [&](const uint8_t* reply, size_t size) { answers.emplace_back(reply, reply + size); });
   ASSERT_EQ(engine.sent.size(), 2u);
   EXPECT_THAT(answers, IsEmpty());
   fake_engine::AnswerSentMessage(engine, 1, {5, 6});
@@ -169,9 +169,8 @@ TEST(BinaryMessengerImplTest, RefusedSendDestroysItsReplyUncalled) {
   auto witness = std::make_shared<int>(0);
   int calls = 0;
 
-  messenger.SendToChannel("asking", nullptr, 0, [witness, &calls](const uint8_t*, size_t) {
-    ++calls;
-  });
+  messenger.SendToChannel("asking", nullptr, 0,
+                          [witness, &calls](const uint8_t*, size_t) { ++calls; });
 
   EXPECT_EQ(calls, 0);
   EXPECT_EQ(witness.use_count(), 1) << "the refused reply callback was not destroyed";

@@ -12,8 +12,7 @@ struct ExternalPlugin {
 
 const ExternalPlugin kExternalPlugins[] = {
     {"ConnectivityPlusWindowsPlugin", &ConnectivityPlusWindowsPluginRegisterWithRegistrar},
-    {"FlutterSecureStorageWindowsPlugin",
-     &FlutterSecureStorageWindowsPluginRegisterWithRegistrar},
+    {"FlutterSecureStorageWindowsPlugin", &FlutterSecureStorageWindowsPluginRegisterWithRegistrar},
     {"PermissionHandlerWindowsPlugin", &PermissionHandlerWindowsPluginRegisterWithRegistrar},
     {"UrlLauncherWindows", &UrlLauncherWindowsRegisterWithRegistrar},
 };

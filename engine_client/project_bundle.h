@@ -14,10 +14,10 @@ struct ProjectBundle {
   // folder gives paths the engine resolves against the working directory.
   explicit ProjectBundle(const std::wstring& data_folder);
 
-  std::wstring assets_path;       // <data_folder>\flutter_assets
-  std::wstring icu_data_path;     // <data_folder>\icudtl.dat
-  std::wstring aot_library_path;  // <data_folder>\app.so
-  std::string entrypoint;         // empty: the engine's default entry function
+  std::wstring assets_path;                       // <data_folder>\flutter_assets
+  std::wstring icu_data_path;                     // <data_folder>\icudtl.dat
+  std::wstring aot_library_path;                  // <data_folder>\app.so
+  std::string entrypoint;                         // empty: the engine's default entry function
   std::vector<std::string> entrypoint_arguments;  // UTF-8
   // Handed unchanged to the engine library; their meaning is the library's.
   std::array<int32_t, 2> engine_options{};

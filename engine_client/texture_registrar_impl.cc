@@ -53,8 +53,9 @@ void TextureRegistrarImpl::RemoveTexture(int64_t texture_id, std::function<void(
       registrar_, texture_id, &TextureRegistrarImpl::ForwardUnregistered, heap_callback);
 }
 
-const FlutterDesktopPixelBuffer* TextureRegistrarImpl::ForwardPixelBufferRequest(
-    size_t width, size_t height, void* user_data) {
+const FlutterDesktopPixelBuffer* TextureRegistrarImpl::ForwardPixelBufferRequest(size_t width,
+                                                                                 size_t height,
+                                                                                 void* user_data) {
   auto* source = static_cast<TextureSource*>(user_data);
   auto* pixels = source != nullptr ? std::get_if<PixelBufferSource>(source) : nullptr;
   if (pixels == nullptr || !pixels->copy_buffer) return nullptr;

@@ -48,8 +48,7 @@ TEST(TextureRegistrarImplTest, GpuSurfaceSourceCarriesItsTypeAndSize) {
   FlutterDesktopTextureRegistrar engine;
   TextureRegistrarImpl registrar(&engine);
   FlutterDesktopGpuSurfaceDescriptor descriptor = {};
-  TextureSource source =
-      GpuSurfaceSource(3, [&](size_t, size_t) { return &descriptor; });
+  TextureSource source = GpuSurfaceSource(3, [&](size_t, size_t) { return &descriptor; });
 
   registrar.AddTexture(&source);
 

@@ -17,13 +17,11 @@ bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const cha
   return true;
 }
 
-bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                          const char* channel, const uint8_t* message,
-                                          size_t message_size, FlutterDesktopBinaryReply reply,
-                                          void* user_data) {
+bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
+                                          const uint8_t* message, size_t message_size,
+                                          FlutterDesktopBinaryReply reply, void* user_data) {
   if (!messenger->accept_sends_with_reply) return false;
-  messenger->sent.push_back(
-      {channel, Bytes(message, message_size), reply, user_data});
+  messenger->sent.push_back({channel, Bytes(message, message_size), reply, user_data});
   return true;
 }
 
@@ -40,8 +38,8 @@ void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, co
 void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
                                          const FlutterDesktopMessageResponseHandle* handle,
                                          const uint8_t* data, size_t data_size) {
-  messenger->responses.push_back({handle->token, Bytes(data, data_size),
-                                  data == nullptr, messenger->lock_depth > 0});
+  messenger->responses.push_back(
+      {handle->token, Bytes(data, data_size), data == nullptr, messenger->lock_depth > 0});
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {

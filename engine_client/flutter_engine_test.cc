@@ -1,0 +1,86 @@
+// ProjectBundle and FlutterEngine against the stand-in engine library: what
+// the engine is started with, the one-shot next-frame callback, registrars by
+// name and who destroys the engine.
+#include "engine_client/flutter_engine.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_client/project_bundle.h"
+#include "standins/engine/engine_controls.h"
+
+namespace flutter {
+namespace {
+
+TEST(ProjectBundleTest, PathsFollowTheDataFolderAndTheRestStartsEmpty) {
+  ProjectBundle bundle(L"data");
+  EXPECT_EQ(bundle.assets_path, L"data\\flutter_assets");
+  EXPECT_EQ(bundle.icu_data_path, L"data\\icudtl.dat");
+  EXPECT_EQ(bundle.aot_library_path, L"data\\app.so");
+  EXPECT_EQ(bundle.entrypoint, "");
+  EXPECT_TRUE(bundle.entrypoint_arguments.empty());
+  EXPECT_EQ(bundle.engine_options[0], 0);
+  EXPECT_EQ(bundle.engine_options[1], 0);
+
+  ProjectBundle copy = bundle;
+  copy.entrypoint_arguments.push_back("--x");
+  EXPECT_TRUE(bundle.entrypoint_arguments.empty()) << "copies must be independent";
+}
+
+TEST(FlutterEngineTest, ArgumentsReachTheEngineWithANullArrayWhenThereAreNone) {
+  {
+    FlutterEngine engine{ProjectBundle(L"data")};
+    EXPECT_EQ(OrvaEngineLastArgumentCount(), 0);
+    EXPECT_TRUE(OrvaEngineLastArgumentArrayWasNull());
+  }
+  ProjectBundle bundle(L"data");
+  bundle.entrypoint_arguments = {"--first", "zweite"};
+  FlutterEngine engine(bundle);
+  EXPECT_EQ(OrvaEngineLastArgumentCount(), 2);
+  EXPECT_FALSE(OrvaEngineLastArgumentArrayWasNull());
+}
+
+TEST(FlutterEngineTest, NextFrameCallbackRunsOnceAndOnlyTheLastArmed) {
+  auto engine = std::make_unique<FlutterEngine>(ProjectBundle(L"data"));
+  std::vector<std::string> runs;
+  engine->SetNextFrameCallback([&] { runs.push_back("first"); });
+  engine->SetNextFrameCallback([&] { runs.push_back("second"); });
+  // Taking the handle lets the test paint frames and end the engine itself.
+  FlutterDesktopEngineRef handle = engine->ReleaseEngineHandle();
+
+  OrvaEnginePaintFrame(handle);
+  OrvaEnginePaintFrame(handle);
+  EXPECT_THAT(runs, ::testing::ElementsAre("second"));
+
+  engine.reset();
+  EXPECT_TRUE(FlutterDesktopEngineDestroy(handle));
+}
+
+TEST(FlutterEngineTest, DestroysItsEngineOnlyWhileItOwnsTheHandle) {
+  const int32_t destroyed_before = OrvaEngineCallCount("FlutterDesktopEngineDestroy");
+  { FlutterEngine owner{ProjectBundle(L"data")}; }
+  EXPECT_EQ(OrvaEngineCallCount("FlutterDesktopEngineDestroy"), destroyed_before + 1);
+
+  auto released = std::make_unique<FlutterEngine>(ProjectBundle(L"data"));
+  FlutterDesktopEngineRef handle = released->ReleaseEngineHandle();
+  released.reset();
+  EXPECT_EQ(OrvaEngineCallCount("FlutterDesktopEngineDestroy"), destroyed_before + 1);
+  EXPECT_TRUE(FlutterDesktopEngineDestroy(handle));
+}
+
+TEST(FlutterEngineTest, RegistrarsAreHandedOutByPluginName) {
+  FlutterEngine engine{ProjectBundle(L"data")};
+  FlutterDesktopPluginRegistrarRef first = engine.GetRegistrarForPlugin("FirstPlugin");
+  FlutterDesktopPluginRegistrarRef second = engine.GetRegistrarForPlugin("SecondPlugin");
+  EXPECT_NE(first, nullptr);
+  EXPECT_NE(second, nullptr);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(engine.GetRegistrarForPlugin("FirstPlugin"), first);
+  EXPECT_NE(engine.GetMessenger(), nullptr);
+}
+
+}  // namespace
+}  // namespace flutter

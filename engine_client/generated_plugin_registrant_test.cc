@@ -1,0 +1,77 @@
+// RegisterGeneratedPlugins with the stand-in engine library and the stand-in
+// plugin libraries: which registrars are asked for, in what order, and which
+// registration exports run.
+#include "engine_client/generated_plugin_registrant.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_client/flutter_engine.h"
+#include "standins/engine/engine_controls.h"
+
+namespace {
+
+constexpr char kRegistrationsVariable[] = "ORVA_STANDIN_PLUGIN_REGISTRATIONS";
+
+// What the stand-in plugin libraries have recorded so far, then forgotten.
+std::string TakeRegistrations() {
+  char buffer[1024] = {};
+  const DWORD length = ::GetEnvironmentVariableA(kRegistrationsVariable, buffer, sizeof(buffer));
+  ::SetEnvironmentVariableA(kRegistrationsVariable, nullptr);
+  return length < sizeof(buffer) ? std::string(buffer, length) : std::string();
+}
+
+std::string RegistrarRequests() {
+  std::string requests(OrvaEngineRegistrarRequests(nullptr, 0), '\0');
+  OrvaEngineRegistrarRequests(&requests[0], requests.size());
+  return requests;
+}
+
+// A registry that answers no registrar and records what it was asked.
+class EmptyRegistry : public flutter::PluginRegistry {
+ public:
+  FlutterDesktopPluginRegistrarRef GetRegistrarForPlugin(const std::string& name) override {
+    asked.push_back(name);
+    return nullptr;
+  }
+  std::vector<std::string> asked;
+};
+
+TEST(RegisterGeneratedPluginsTest, AsksForTheFourRegistrarsInOrderAndRegistersEachOnce) {
+  flutter::FlutterEngine engine{ProjectBundle(L"data")};
+  OrvaEngineResetRecords();
+  TakeRegistrations();
+
+  RegisterGeneratedPlugins(&engine);
+
+  EXPECT_EQ(RegistrarRequests(),
+            "ConnectivityPlusWindowsPlugin\n"
+            "FlutterSecureStorageWindowsPlugin\n"
+            "PermissionHandlerWindowsPlugin\n"
+            "UrlLauncherWindows\n");
+  EXPECT_EQ(TakeRegistrations(),
+            "ConnectivityPlusWindowsPlugin;FlutterSecureStorageWindowsPlugin;"
+            "PermissionHandlerWindowsPlugin;UrlLauncherWindows;");
+}
+
+TEST(RegisterGeneratedPluginsTest, MissingRegistrarsArePassedOnUnchecked) {
+  EmptyRegistry registry;
+  TakeRegistrations();
+
+  RegisterGeneratedPlugins(&registry);
+
+  EXPECT_EQ(registry.asked,
+            (std::vector<std::string>{"ConnectivityPlusWindowsPlugin",
+                                      "FlutterSecureStorageWindowsPlugin",
+                                      "PermissionHandlerWindowsPlugin", "UrlLauncherWindows"}));
+  // Every export still ran, each with a null registrar.
+  EXPECT_EQ(TakeRegistrations(),
+            "ConnectivityPlusWindowsPlugin;FlutterSecureStorageWindowsPlugin;"
+            "PermissionHandlerWindowsPlugin;UrlLauncherWindows;");
+}
+
+}  // namespace
