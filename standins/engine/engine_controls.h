@@ -59,6 +59,11 @@ FLUTTER_DESKTOP_API int64_t OrvaEngineFramesRendered(FlutterDesktopEngineRef eng
 // frame notifications (0 for an unknown id).
 FLUTTER_DESKTOP_API int64_t OrvaEngineTextureFramesPulled(int64_t texture_id);
 
+// Makes FlutterDesktopViewControllerHandleTopLevelWindowProc consume the
+// top-level window message |message| with |result|, as a real engine
+// consumes some; 0 (the default) consumes nothing again.
+FLUTTER_DESKTOP_API void OrvaEngineConsumeTopLevelMessage(uint32_t message, int64_t result);
+
 #ifdef __cplusplus
 }  // extern "C"
 #endif

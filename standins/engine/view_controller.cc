@@ -6,9 +6,11 @@
 // controller is created, on request (ForceRedraw, an armed next-frame
 // callback, font reloads, the session's progress) and when the view's size
 // changes; after each one an armed next-frame callback runs once.
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
+#include "standins/engine/engine_controls.h"
 #include "standins/engine/engine_objects.h"
 #include "standins/engine/session_player.h"
 #include "standins/engine/view_painter.h"
@@ -36,6 +38,14 @@ namespace {
 constexpr wchar_t kViewClass[] = L"OrvaStandinEngineView";
 constexpr wchar_t kHolderClass[] = L"OrvaStandinEngineHolder";
 constexpr UINT kRenderMessage = WM_APP + 10;
+
+}  // namespace
+
+// The top-level message OrvaEngineConsumeTopLevelMessage asked to consume.
+std::atomic<uint32_t> g_consumed_message{0};
+std::atomic<int64_t> g_consumed_result{0};
+
+namespace {
 
 LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -209,8 +219,16 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(FlutterDesktopViewCont
                                                           LPARAM lparam, LRESULT* result) {
   CountCall(__func__);
   // The stand-in UI needs nothing from the top-level window: every message
-  // is left to the host.
-  return false;
+  // is left to the host, unless a test asked for one to be consumed.
+  const uint32_t consumed = standin::g_consumed_message;
+  if (consumed == 0 || message != consumed || !result) return false;
+  *result = static_cast<LRESULT>(standin::g_consumed_result.load());
+  return true;
+}
+
+void OrvaEngineConsumeTopLevelMessage(uint32_t message, int64_t result) {
+  standin::g_consumed_result = result;
+  standin::g_consumed_message = message;
 }
 
 void FlutterDesktopViewControllerForceRedraw(FlutterDesktopViewControllerRef controller) {
