@@ -1,0 +1,126 @@
+// Child processes for tests.
+#include "runner/tests/child_process.h"
+
+#include <vector>
+
+namespace runner_test {
+namespace {
+
+// The current environment block with |extra| set on top, sorted as Windows
+// expects, as a double-zero-terminated UTF-16 block.
+std::vector<wchar_t> EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra) {
+  std::map<std::wstring, std::wstring> variables;
+  wchar_t* current = ::GetEnvironmentStringsW();
+  for (const wchar_t* entry = current; entry != nullptr && *entry != L'\0';
+       entry += wcslen(entry) + 1) {
+    std::wstring text(entry);
+    // Entries such as "=C:=C:\\" start with '='; keep them whole.
+    size_t equals = text.find(L'=', 1);
+    if (equals == std::wstring::npos) continue;
+    variables[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  if (current != nullptr) ::FreeEnvironmentStringsW(current);
+  for (const auto& [name, value] : extra) variables[name] = value;
+
+  std::vector<wchar_t> block;
+  for (const auto& [name, value] : variables) {
+    std::wstring entry = name + L"=" + value;
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back(L'\0');
+  }
+  block.push_back(L'\0');
+  return block;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& command_line,
+                           const std::wstring& working_folder,
+                           const std::map<std::wstring, std::wstring>& environment) {
+  wchar_t temp_folder[MAX_PATH];
+  wchar_t temp_file[MAX_PATH];
+  if (::GetTempPathW(MAX_PATH, temp_folder) == 0 ||
+      ::GetTempFileNameW(temp_folder, L"orv", 0, temp_file) == 0) {
+    return;
+  }
+  output_path_ = temp_file;
+  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+  UniqueHandle output_file(::CreateFileW(
+      temp_file, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!output_file) return;
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullptr;
+  startup.hStdOutput = output_file.get();
+  startup.hStdError = output_file.get();
+
+  std::vector<wchar_t> command(command_line.begin(), command_line.end());
+  command.push_back(L'\0');
+  std::vector<wchar_t> block = EnvironmentBlock(environment);
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, TRUE,
+                        CREATE_UNICODE_ENVIRONMENT, block.data(),
+                        working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
+                        &info)) {
+    return;
+  }
+  UniqueHandle thread(info.hThread);
+  process_.reset(info.hProcess);
+  process_id_ = info.dwProcessId;
+}
+
+ChildProcess::~ChildProcess() {
+  if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process_.get(), 255);
+    ::WaitForSingleObject(process_.get(), 10000);
+  }
+  process_.reset();
+  if (!output_path_.empty()) ::DeleteFileW(output_path_.c_str());
+}
+
+long ChildProcess::WaitForExit(DWORD limit_ms) {
+  if (!process_) return -1;
+  if (::WaitForSingleObject(process_.get(), limit_ms) != WAIT_OBJECT_0) {
+    ::TerminateProcess(process_.get(), 255);
+    ::WaitForSingleObject(process_.get(), 10000);
+    return -1;
+  }
+  DWORD code = 0;
+  ::GetExitCodeProcess(process_.get(), &code);
+  return static_cast<long>(code);
+}
+
+std::string ChildProcess::output() const {
+  std::string text;
+  UniqueHandle file(::CreateFileW(output_path_.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    text.append(buffer, read);
+  }
+  return text;
+}
+
+std::wstring TestProgramFolder() {
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+  std::wstring text(path, length);
+  return text.substr(0, text.find_last_of(L'\\') + 1);
+}
+
+std::wstring Widen(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  int length =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], length);
+  return wide;
+}
+
+}  // namespace runner_test
