@@ -16,6 +16,11 @@
 #include <optional>
 #include <string>
 
+// Shell folder ids (CSIDL values) that the plugin asks ShellFolder for.
+inline constexpr int kCsidlPersonal = 0x05;       // the user's Documents
+inline constexpr int kCsidlCommonAppData = 0x23;  // ProgramData
+inline constexpr int kCsidlProgramFiles = 0x26;   // the 64-bit program folder
+
 // The outcome of running one command line as a hidden child process whose
 // standard output and standard error go into one pipe.
 struct ProcessRun {
@@ -47,6 +52,10 @@ class PluginEnv {
 
   // Runs |command_line| exactly as given (any interpreter prefix is already
   // part of it) hidden, with inherited pipe handles, and collects its output.
+  // The run is bounded: reading stops after an overall limit (30 s in
+  // production), the child is then terminated and |terminated| set; a child
+  // still alive 2000 ms after its output ended is terminated likewise. Only
+  // the first few MiB of output are kept. Logging is the caller's business.
   virtual ProcessRun RunHidden(const std::string& command_line) = 0;
 
   enum class InstallerOutcome { kFailedToStart, kCompleted, kTimedOut };

@@ -1,0 +1,116 @@
+// The command runner and log over the fake platform: which command line is
+// started, what is logged, what the caller gets back.
+#include <string>
+#include <vector>
+
+#include "wireguard_plugin/testing/plugin_test_fixture.h"
+
+namespace {
+
+using CommandRunnerTest = PluginTest;
+
+ProcessRun Ran(const std::string& output, uint32_t exit_code, bool terminated = false) {
+  ProcessRun run;
+  run.output = output;
+  run.exit_code = exit_code;
+  run.terminated = terminated;
+  return run;
+}
+
+ProcessRun FailedWith(ProcessRun::Failure failure) {
+  ProcessRun run;
+  run.failure = failure;
+  return run;
+}
+
+TEST_F(CommandRunnerTest, PluginLogWritesOnePrefixedLineWithNothingAdded) {
+  plugin_.PluginLog("hello");
+  plugin_.PluginLog("");
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{"[WireGuardPlugin] hello", "[WireGuardPlugin] "}));
+}
+
+TEST_F(CommandRunnerTest, OnlyChainsPipesAndRedirectionsGoThroughTheInterpreter) {
+  std::string output;
+  const std::string direct =
+      "\"C:\\PROGRA~1\\WIREGU~1\\wireguard.exe\" /uninstalltunnelservice orva_divuv";
+  plugin_.ExecuteCommand(direct, output);
+  plugin_.ExecuteCommand("a && b", output);
+  plugin_.ExecuteCommand("a | b", output);
+  plugin_.ExecuteCommand("a < in", output);
+  const std::string status = "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show \"orva_divuv\" 2>&1";
+  plugin_.ExecuteCommand(status, output);
+  plugin_.ExecuteCommand("a & b", output);  // a single & is not a chain here
+
+  EXPECT_EQ(env_.runs, (std::vector<std::string>{
+                           direct,
+                           "cmd.exe /s /c \"a && b\"",
+                           "cmd.exe /s /c \"a | b\"",
+                           "cmd.exe /s /c \"a < in\"",
+                           "cmd.exe /s /c \"" + status + "\"",
+                           "a & b",
+                       }));
+  // The log shows the command as the caller wrote it, never the wrapper.
+  EXPECT_EQ(CountLogged("Executing command: " + status), 1);
+  EXPECT_EQ(CountLogged("Executing command: a && b"), 1);
+}
+
+TEST_F(CommandRunnerTest, ASuccessfulRunLogsCodeAndOutputAndReplacesTheCallersText) {
+  env_.on_run = [](const std::string&) { return Ran("line 1\r\nline 2\r\n", 0); };
+  std::string output = "left over";
+  EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 0);
+  EXPECT_EQ(output, "line 1\r\nline 2\r\n");
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{
+                           Log("Executing command: tool"),
+                           Log("Command result code: 0"),
+                           Log("Command output: line 1\r\nline 2\r\n"),
+                       }));
+}
+
+TEST_F(CommandRunnerTest, SilentChildGivesEmptyOutputAndNoOutputLine) {
+  env_.on_run = [](const std::string&) { return Ran("", 7); };
+  std::string output = "stale";
+  EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 7);
+  EXPECT_EQ(output, "");
+  EXPECT_EQ(env_.logs.back(), Log("Command result code: 7"));
+  EXPECT_EQ(env_.logs.size(), 2u);
+}
+
+TEST_F(CommandRunnerTest, CrashCodesAreLoggedUnsignedAndReturnedNegative) {
+  env_.on_run = [](const std::string&) { return Ran("", 0xC0000005u); };
+  std::string output;
+  int result = plugin_.ExecuteCommand("tool", output);
+  EXPECT_LT(result, 0);
+  EXPECT_EQ(static_cast<uint32_t>(result), 0xC0000005u);
+  EXPECT_EQ(CountLogged("Command result code: 3221225477"), 1);
+}
+
+TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndLeaveTheCallersTextAlone) {
+  const std::pair<ProcessRun::Failure, std::string> cases[] = {
+      {ProcessRun::Failure::kCreatePipe, "Failed to create pipe"},
+      {ProcessRun::Failure::kSetHandleInformation, "Failed to set handle information"},
+      {ProcessRun::Failure::kCreateProcess, "Failed to create process"},
+  };
+  for (const auto& [failure, line] : cases) {
+    env_.logs.clear();
+    env_.on_run = [failure = failure](const std::string&) { return FailedWith(failure); };
+    std::string output = "kept";
+    EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1) << line;
+    EXPECT_EQ(output, "kept") << line;
+    EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("Executing command: tool"), Log(line)}));
+  }
+}
+
+TEST_F(CommandRunnerTest, TerminatedChildLogsTimeoutThenCodeOneWithOutputSoFar) {
+  env_.on_run = [](const std::string&) { return Ran("partial", 1, /*terminated=*/true); };
+  std::string output;
+  EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 1);
+  EXPECT_EQ(output, "partial");
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{
+                           Log("Executing command: tool"),
+                           Log("Command timeout, terminating process"),
+                           Log("Command result code: 1"),
+                           Log("Command output: partial"),
+                       }));
+}
+
+}  // namespace

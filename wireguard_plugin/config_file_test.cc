@@ -1,0 +1,94 @@
+// The configuration file and the Documents folder over the fake platform.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "wireguard_plugin/testing/plugin_test_fixture.h"
+
+namespace {
+
+const char kFolder[] = "C:\\ProgramData\\WireGuard\\Configurations";
+const char kFile[] = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf";
+
+class ConfigFileTest : public PluginTest {
+ protected:
+  ConfigFileTest() { env_.shell_folders[kCsidlCommonAppData] = "C:\\ProgramData"; }
+};
+
+TEST_F(ConfigFileTest, SavedBytesHaveCrLfLineEndsAndNothingElseChanges) {
+  EXPECT_EQ(plugin_.SaveConfigToFile("A\nB\n"), kFile);
+  EXPECT_EQ(env_.files[kFile], "A\r\nB\r\n");
+
+  EXPECT_EQ(plugin_.SaveConfigToFile("A\r\nB"), kFile);
+  EXPECT_EQ(env_.files[kFile], "A\r\r\nB");
+
+  const std::string raw("\xEF\xBB\xBF[Interface]\x00\xD0\x9F", 16);
+  EXPECT_EQ(plugin_.SaveConfigToFile(raw), kFile);
+  EXPECT_EQ(env_.files[kFile], raw);
+
+  EXPECT_EQ(plugin_.SaveConfigToFile(""), kFile);
+  EXPECT_EQ(env_.files[kFile], "");
+}
+
+TEST_F(ConfigFileTest, ASaveLogsEachStepAndProtectsTheFile) {
+  EXPECT_EQ(plugin_.SaveConfigToFile("[Interface]\n"), kFile);
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{
+                           Log("SaveConfigToFile called"),
+                           Log("ProgramData path: C:\\ProgramData"),
+                           Log(std::string("Config directory: ") + kFolder),
+                           Log(std::string("Config file saved successfully: ") + kFile),
+                       }));
+  // Folders first, then the file, which only SYSTEM and Administrators may
+  // open, with nothing inherited from ProgramData.
+  auto at = [&](const std::string& event) {
+    return std::find(env_.events.begin(), env_.events.end(), event) - env_.events.begin();
+  };
+  EXPECT_LT(at(std::string("mkdir ") + kFolder), at(std::string("write ") + kFile));
+  EXPECT_LT(at(std::string("write ") + kFile), static_cast<long>(env_.events.size()));
+  EXPECT_EQ(env_.file_sddl[kFile], "D:P(A;;FA;;;SY)(A;;FA;;;BA)");
+}
+
+TEST_F(ConfigFileTest, EveryFailureGivesAnEmptyResultAndItsLine) {
+  env_.blocked_folders = {kFolder};  // e.g. a file named Configurations
+  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
+  EXPECT_EQ(env_.logs.back(), Log("Failed to save config file"));
+  EXPECT_EQ(CountLogged(std::string("Config directory: ") + kFolder), 0);
+  EXPECT_EQ(env_.files.count(kFile), 0u);
+
+  env_.blocked_folders.clear();
+  env_.logs.clear();
+  env_.unwritable = {kFile};
+  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
+  EXPECT_EQ(env_.logs.back(), Log("Failed to save config file"));
+
+  env_.unwritable.clear();
+  env_.logs.clear();
+  env_.write_fails = {kFile};  // opened, but the write or the close failed
+  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
+  EXPECT_EQ(env_.logs.back(), Log("Failed to save config file"));
+  EXPECT_EQ(CountLogged(std::string("Config file saved successfully: ") + kFile), 0);
+
+  env_.logs.clear();
+  env_.shell_folders.clear();
+  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("SaveConfigToFile called"),
+                                                 Log("Failed to get ProgramData path")}));
+}
+
+TEST_F(ConfigFileTest, SavingTwiceKeepsTheSecondText) {
+  plugin_.SaveConfigToFile("first\n");
+  EXPECT_EQ(plugin_.SaveConfigToFile("second"), kFile);
+  EXPECT_EQ(env_.files[kFile], "second");
+}
+
+TEST_F(ConfigFileTest, DocumentsPathIsTheShellsOrEmpty) {
+  env_.shell_folders[kCsidlPersonal] = "C:\\users\\me\\Documents";
+  EXPECT_EQ(plugin_.GetDocumentsPath(), "C:\\users\\me\\Documents");
+  EXPECT_EQ(env_.logs.back(), Log("Documents path: C:\\users\\me\\Documents"));
+
+  env_.shell_folders.erase(kCsidlPersonal);
+  EXPECT_EQ(plugin_.GetDocumentsPath(), "");
+  EXPECT_EQ(env_.logs.back(), Log("Failed to get Documents path, using default"));
+}
+
+}  // namespace

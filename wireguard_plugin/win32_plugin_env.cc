@@ -1,0 +1,331 @@
+// The Win32 implementation of PluginEnv, and SystemPluginEnv().
+//
+// Every handle lives in an owner from unique_handle.h, so each operation
+// closes what it opened on every path. Narrow paths are in the ANSI code
+// page; file-system calls get them converted to UTF-16 through that code
+// page. Nothing here throws.
+//
+// RunHidden reads the child's pipe on a reader thread so that the calling
+// thread can bound the whole read: a blocking ReadFile on an anonymous pipe
+// cannot be given a time-out of its own, and it only ends when every holder
+// of the write end (the child and anything that inherited it) has closed it.
+#include "wireguard_plugin/win32_plugin_env.h"
+
+// clang-format off
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <vector>
+
+#include "wireguard_plugin/unique_handle.h"
+
+namespace {
+
+// The ANSI text as UTF-16, or an empty text when it cannot be converted.
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int length =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+// CreateProcessA wants a writable, zero-terminated command line.
+std::vector<char> WritableCommandLine(const std::string& command_line) {
+  std::vector<char> buffer(command_line.begin(), command_line.end());
+  buffer.push_back('\0');
+  return buffer;
+}
+
+// State shared by RunHidden and its reader thread. Both hold a reference, so
+// a reader that cannot be stopped (a read that does not cancel) may outlive
+// the call safely; it ends when the last writer closes the pipe.
+struct PipeReader {
+  UniqueHandle read_end;
+  size_t kept_output_bytes = 0;
+  std::mutex mutex;
+  std::string output;
+
+  void ReadToEnd() {
+    char buffer[512];
+    DWORD read = 0;
+    while (::ReadFile(read_end.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+      std::lock_guard<std::mutex> lock(mutex);
+      size_t room = kept_output_bytes - std::min(kept_output_bytes, output.size());
+      output.append(buffer, std::min<size_t>(read, room));  // the rest is discarded
+    }
+  }
+
+  std::string Output() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return output;
+  }
+};
+
+DWORD WINAPI ReaderThreadMain(void* parameter) {
+  std::unique_ptr<std::shared_ptr<PipeReader>> reader(
+      static_cast<std::shared_ptr<PipeReader>*>(parameter));
+  (*reader)->ReadToEnd();
+  return 0;
+}
+
+// Starts the reader thread; no handle when the thread could not be made.
+UniqueHandle StartReader(const std::shared_ptr<PipeReader>& reader) {
+  auto* parameter = new std::shared_ptr<PipeReader>(reader);
+  UniqueHandle thread(::CreateThread(nullptr, 0, ReaderThreadMain, parameter, 0, nullptr));
+  if (!thread) delete parameter;
+  return thread;
+}
+
+}  // namespace
+
+ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
+  ProcessRun run;
+
+  auto reader = std::make_shared<PipeReader>();
+  reader->kept_output_bytes = limits_.kept_output_bytes;
+  UniqueHandle write_end;
+  SECURITY_ATTRIBUTES inheritable{};
+  inheritable.nLength = sizeof(inheritable);
+  inheritable.bInheritHandle = TRUE;
+  {
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!::CreatePipe(&read, &write, &inheritable, 0)) {
+      run.failure = ProcessRun::Failure::kCreatePipe;
+      return run;
+    }
+    reader->read_end.Reset(read);
+    write_end.Reset(write);
+  }
+  if (!::SetHandleInformation(reader->read_end.Get(), HANDLE_FLAG_INHERIT, 0)) {
+    run.failure = ProcessRun::Failure::kSetHandleInformation;
+    return run;
+  }
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdOutput = write_end.Get();
+  startup.hStdError = write_end.Get();
+
+  // CREATE_NO_WINDOW alone: the child gets a hidden console that the tools
+  // it starts share, so their output reaches our pipe too. A detached child
+  // has no console and its children's output would be lost.
+  PROCESS_INFORMATION info{};
+  std::vector<char> buffer = WritableCommandLine(command_line);
+  BOOL created = ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                  nullptr, nullptr, &startup, &info);
+  buffer.clear();
+  // Only the child may hold the write end now, or the read never ends.
+  write_end.Reset();
+  if (!created) {
+    run.failure = ProcessRun::Failure::kCreateProcess;
+    return run;
+  }
+  UniqueProcessInformation child;
+  child.Adopt(info);
+  child.thread.Reset();
+
+  UniqueHandle reader_thread = StartReader(reader);
+  if (!reader_thread) {
+    reader->ReadToEnd();  // no thread to be had: read here, unbounded
+  } else if (::WaitForSingleObject(reader_thread.Get(), limits_.overall_ms) != WAIT_OBJECT_0) {
+    // Still reading after the overall bound: end the child, then pull the
+    // reader out of its blocked ReadFile. If the read cannot be cancelled,
+    // the reader keeps its own reference to the state and finishes when the
+    // last holder of the write end goes away.
+    ::TerminateProcess(child.process.Get(), 1);
+    ::CancelSynchronousIo(reader_thread.Get());
+    ::WaitForSingleObject(reader_thread.Get(), 1000);
+    run.output = reader->Output();
+    run.exit_code = 1;
+    run.terminated = true;
+    return run;
+  }
+  run.output = reader->Output();
+
+  switch (::WaitForSingleObject(child.process.Get(), limits_.exit_wait_ms)) {
+    case WAIT_OBJECT_0: {
+      DWORD code = 1;
+      if (::GetExitCodeProcess(child.process.Get(), &code)) run.exit_code = code;
+      break;
+    }
+    case WAIT_TIMEOUT:
+      ::TerminateProcess(child.process.Get(), 1);
+      run.terminated = true;
+      break;
+    default:
+      break;  // the wait failed: the exit code stays 1
+  }
+  return run;
+}
+
+PluginEnv::InstallerOutcome Win32PluginEnv::RunInstaller(const std::string& command_line,
+                                                         uint32_t timeout_ms) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info{};
+  std::vector<char> buffer = WritableCommandLine(command_line);
+  BOOL created =
+      ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+                       CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, nullptr, &startup, &info);
+  buffer.clear();
+  if (!created) return InstallerOutcome::kFailedToStart;
+
+  UniqueProcessInformation child;
+  child.Adopt(info);
+  DWORD wait = ::WaitForSingleObject(child.process.Get(), timeout_ms);
+  child.thread.Reset();
+  child.process.Reset();
+  return wait == WAIT_TIMEOUT ? InstallerOutcome::kTimedOut : InstallerOutcome::kCompleted;
+}
+
+void Win32PluginEnv::BroadcastEnvironmentChange() {
+  ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                        reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 5000, nullptr);
+}
+
+bool Win32PluginEnv::Exists(const std::string& path) {
+  std::wstring wide = Widen(path);
+  if (wide.empty()) return false;
+  // Any failure (not found, access denied, malformed path) counts as absent.
+  return ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::string> Win32PluginEnv::ShellFolder(int csidl) {
+  char folder[MAX_PATH] = {};
+  if (::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
+    return std::nullopt;
+  }
+  return std::string(folder, strnlen(folder, MAX_PATH));
+}
+
+bool Win32PluginEnv::MachineKeyExists(const std::string& subkey) {
+  UniqueHkey key;
+  return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, key.Put()) ==
+         ERROR_SUCCESS;
+}
+
+std::optional<std::string> Win32PluginEnv::EnvironmentVariable(const std::string& name) {
+  std::vector<char> value(256);
+  for (;;) {
+    ::SetLastError(ERROR_SUCCESS);
+    DWORD length =
+        ::GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) {
+      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::string();
+    }
+    if (length < value.size()) return std::string(value.data(), length);
+    value.resize(length);  // too small: |length| includes the terminator
+  }
+}
+
+std::optional<std::string> Win32PluginEnv::ShortPathName(const std::string& path) {
+  char buffer[MAX_PATH] = {};
+  DWORD length = ::GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+  if (length == 0 || length > MAX_PATH) return std::nullopt;
+  return std::string(buffer, strnlen(buffer, MAX_PATH));
+}
+
+std::string Win32PluginEnv::ModuleFileName() {
+  char buffer[MAX_PATH] = {};
+  DWORD length = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  if (length == 0) return std::string();
+  return std::string(buffer, strnlen(buffer, MAX_PATH));
+}
+
+bool Win32PluginEnv::CreateDirectories(const std::string& path) {
+  try {
+    std::filesystem::path folder(Widen(path));
+    if (folder.empty()) return false;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const std::string& bytes,
+                                                  const std::string& sddl) {
+  std::wstring wide = Widen(path);
+  if (wide.empty()) return WriteOutcome::kOpenFailed;
+
+  UniqueLocal descriptor;
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  if (!sddl.empty()) {
+    PSECURITY_DESCRIPTOR converted = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                &converted, nullptr)) {
+      return WriteOutcome::kOpenFailed;  // never write without the protection asked for
+    }
+    descriptor.Reset(converted);
+    attributes.lpSecurityDescriptor = converted;
+  }
+
+  UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE | (sddl.empty() ? 0 : WRITE_DAC),
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  &attributes, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return WriteOutcome::kOpenFailed;
+
+  if (!sddl.empty()) {
+    // CreateFile applies the descriptor only to a file it creates; an
+    // existing file (an earlier save) gets the same DACL here.
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) && present) {
+      ::SetSecurityInfo(file.Get(), SE_FILE_OBJECT,
+                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, dacl, nullptr);
+    }
+  }
+
+  size_t offset = 0;
+  while (offset < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file.Get(), bytes.data() + offset, chunk, &written, nullptr) || written == 0) {
+      return WriteOutcome::kWriteFailed;
+    }
+    offset += written;
+  }
+  if (!::CloseHandle(file.Release())) return WriteOutcome::kWriteFailed;
+  return WriteOutcome::kWritten;
+}
+
+std::optional<std::string> Win32PluginEnv::RemoveFile(const std::string& path) {
+  try {
+    std::filesystem::remove(std::filesystem::path(Widen(path)));
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    return std::string(e.what());
+  }
+}
+
+void Win32PluginEnv::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+void Win32PluginEnv::DebugOutput(const std::string& text) { ::OutputDebugStringA(text.c_str()); }
+
+PluginEnv& SystemPluginEnv() {
+  static Win32PluginEnv env;
+  return env;
+}

@@ -1,0 +1,52 @@
+// Win32PluginEnv: the plugin's access to Windows (see plugin_env.h for the
+// contract of each operation). Windows builds only.
+//
+// SystemPluginEnv() is the instance the product uses, with the production
+// bounds below; tests may build their own with tighter bounds.
+#ifndef ORVA_WIREGUARD_PLUGIN_WIN32_PLUGIN_ENV_H_
+#define ORVA_WIREGUARD_PLUGIN_WIN32_PLUGIN_ENV_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "wireguard_plugin/plugin_env.h"
+
+// The bounds of one RunHidden call.
+struct RunLimits {
+  // The whole read phase: past it the child is terminated and the output
+  // read so far is returned (a grandchild holding the pipe's write end would
+  // otherwise keep the read going for good).
+  uint32_t overall_ms = 30000;
+  // How long a child may live on after its output ended.
+  uint32_t exit_wait_ms = 2000;
+  // Output kept in memory; anything beyond is read and discarded.
+  size_t kept_output_bytes = size_t{4} << 20;
+};
+
+class Win32PluginEnv : public PluginEnv {
+ public:
+  explicit Win32PluginEnv(RunLimits limits = RunLimits()) : limits_(limits) {}
+
+  ProcessRun RunHidden(const std::string& command_line) override;
+  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override;
+  void BroadcastEnvironmentChange() override;
+  bool Exists(const std::string& path) override;
+  std::optional<std::string> ShellFolder(int csidl) override;
+  bool MachineKeyExists(const std::string& subkey) override;
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  std::optional<std::string> ShortPathName(const std::string& path) override;
+  std::string ModuleFileName() override;
+  bool CreateDirectories(const std::string& path) override;
+  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
+                         const std::string& sddl) override;
+  std::optional<std::string> RemoveFile(const std::string& path) override;
+  void Sleep(uint32_t milliseconds) override;
+  void DebugOutput(const std::string& text) override;
+
+ private:
+  RunLimits limits_;
+};
+
+#endif  // ORVA_WIREGUARD_PLUGIN_WIN32_PLUGIN_ENV_H_

@@ -1,0 +1,328 @@
+// The plugin over the real Win32 platform, under Wine or Windows: real child
+// processes and cmd.exe, a real prefix's Program Files, ProgramData and
+// registry, and the debugger output buffer.
+//
+// These tests change machine state (files under Program Files and
+// ProgramData, HKLM\SOFTWARE\WireGuard) and own the debug output buffer, so
+// they run serially and put back what they change.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "codec/method_channel.h"
+#include "tools/debug_output_listener/debug_output_capture.h"
+#include "wireguard_plugin/unique_handle.h"
+#include "wireguard_plugin/win32_plugin_env.h"
+#include "wireguard_plugin/wireguard_plugin.h"
+
+namespace {
+
+// The real platform, with every log line also kept for the test.
+class RecordingEnv : public Win32PluginEnv {
+ public:
+  using Win32PluginEnv::Win32PluginEnv;
+  void DebugOutput(const std::string& text) override {
+    logs.push_back(text);
+    Win32PluginEnv::DebugOutput(text);
+  }
+  std::vector<std::string> logs;
+};
+
+std::string Log(const std::string& message) { return "[WireGuardPlugin] " + message; }
+
+int Count(const std::vector<std::string>& lines, const std::string& line) {
+  int count = 0;
+  for (const std::string& l : lines) count += l == line;
+  return count;
+}
+
+std::string OwnFolder() {
+  char path[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string Child() { return "\"" + OwnFolder() + "\\plugin_test_child.exe\""; }
+std::string GuiChild() { return "\"" + OwnFolder() + "\\plugin_test_gui_child.exe\""; }
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Runs a setup command (reg add, ...) and insists that it worked.
+void RunSetup(const std::string& command_line) {
+  ProcessRun run = Win32PluginEnv().RunHidden(command_line);
+  ASSERT_EQ(run.failure, ProcessRun::Failure::kNone) << command_line;
+  ASSERT_EQ(run.exit_code, 0u) << command_line << ": " << run.output;
+}
+
+// Runs a setup command whose failure is fine (deleting what may be absent).
+void RunAnyway(const std::string& command_line) { Win32PluginEnv().RunHidden(command_line); }
+
+// Removes a file or an empty folder now and again when the scope ends.
+class Cleanup {
+ public:
+  explicit Cleanup(std::vector<std::string> paths) : paths_(std::move(paths)) { Clean(); }
+  ~Cleanup() { Clean(); }
+
+ private:
+  void Clean() {
+    for (const std::string& path : paths_) {
+      ::DeleteFileA(path.c_str());
+      ::RemoveDirectoryA(path.c_str());
+    }
+  }
+  std::vector<std::string> paths_;
+};
+
+class Win32PluginTest : public ::testing::Test {
+ protected:
+  RecordingEnv env_;
+  WireguardPlugin plugin_{nullptr, env_};
+};
+
+// --- Command runner -------------------------------------------------------
+
+TEST_F(Win32PluginTest, DirectRunDeliversInterleavedOutputAndExitCode) {
+  std::string output = "stale";
+  const std::string command = Child() + " print \"one\\n\" eprint two print \\r\\nthree exit 3";
+  EXPECT_EQ(plugin_.ExecuteCommand(command, output), 3);
+  EXPECT_EQ(output, "one\ntwo\r\nthree");
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{
+                           Log("Executing command: " + command),
+                           Log("Command result code: 3"),
+                           Log("Command output: one\ntwo\r\nthree"),
+                       }));
+}
+
+TEST_F(Win32PluginTest, InterpreterRunsQuotedCommandsAsWritten) {
+  std::string output;
+  // More than two quotes: plain "cmd.exe /c" would strip the first and last.
+  EXPECT_EQ(plugin_.ExecuteCommand(
+                Child() + " print \"a b\" && " + Child() + " print \"|c\" exit 4", output),
+            4);
+  EXPECT_EQ(output, "a b|c");
+
+  EXPECT_EQ(plugin_.ExecuteCommand(Child() + " eprint \"to stderr\" exit 2 2>&1", output), 2);
+  EXPECT_EQ(output, "to stderr");
+
+  EXPECT_EQ(
+      plugin_.ExecuteCommand(Child() + " print piped | " + Child() + " print \"<after>\"", output),
+      0);
+  EXPECT_EQ(output, "<after>");
+}
+
+TEST_F(Win32PluginTest, SilentChildCrashCodeAndStartFailure) {
+  std::string output = "stale";
+  EXPECT_EQ(plugin_.ExecuteCommand(Child(), output), 0);
+  EXPECT_EQ(output, "");
+  EXPECT_EQ(env_.logs.back(), Log("Command result code: 0"));
+
+  int result = plugin_.ExecuteCommand(Child() + " exit 0xC0000005", output);
+  EXPECT_LT(result, 0);
+  EXPECT_EQ(env_.logs.back(), Log("Command result code: 3221225477"));
+
+  output = "kept";
+  EXPECT_EQ(plugin_.ExecuteCommand("\"Z:\\no such folder\\missing.exe\" /x", output), -1);
+  EXPECT_EQ(output, "kept");
+  EXPECT_EQ(env_.logs.back(), Log("Failed to create process"));
+}
+
+TEST_F(Win32PluginTest, ChildOutlivingItsOutputIsTerminatedWithCodeOne) {
+  std::string output;
+  // The child would end by itself with 7 well within the overall bound; only
+  // the wait after its output ended can make the result 1.
+  EXPECT_EQ(plugin_.ExecuteCommand(GuiChild() + " print bye close sleep 15000 exit 7", output), 1);
+  EXPECT_EQ(output, "bye");
+  EXPECT_EQ(Count(env_.logs, Log("Command timeout, terminating process")), 1);
+  EXPECT_EQ(env_.logs.back(), Log("Command output: bye"));
+}
+
+TEST_F(Win32PluginTest, GrandchildHoldingThePipeCannotBlockPastTheOverallBound) {
+  RunLimits limits;
+  limits.overall_ms = 3000;
+  RecordingEnv env(limits);
+  WireguardPlugin plugin(nullptr, env);
+
+  std::string output;
+  EXPECT_EQ(plugin.ExecuteCommand(Child() + " print start\\n grandchild 120000 exit 0", output), 1);
+  ASSERT_EQ(output.rfind("start\ngrandchild ", 0), 0u) << output;
+  EXPECT_EQ(Count(env.logs, Log("Command timeout, terminating process")), 1);
+  EXPECT_EQ(env.logs[env.logs.size() - 2], Log("Command result code: 1"));
+
+  // Put the grandchild down; it still holds the pipe.
+  DWORD pid = std::stoul(output.substr(output.find(' ') + 1));
+  UniqueHandle grandchild(::OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+  ASSERT_TRUE(grandchild);
+  EXPECT_TRUE(::TerminateProcess(grandchild.Get(), 0));
+}
+
+TEST_F(Win32PluginTest, OutputBeyondTheKeptBoundIsReadAndDropped) {
+  RunLimits limits;
+  limits.kept_output_bytes = 100000;
+  Win32PluginEnv env(limits);
+  ProcessRun run = env.RunHidden(Child() + " flood 3000000 print tail exit 4");
+  EXPECT_EQ(run.exit_code, 4u);  // the child was not stuck on a full pipe
+  EXPECT_FALSE(run.terminated);
+  EXPECT_EQ(run.output, std::string(100000, 'x'));
+}
+
+// --- Detection ------------------------------------------------------------
+
+TEST_F(Win32PluginTest, DetectionProbesFilesThenRegistryOfTheRealPrefix) {
+  Cleanup files(
+      {"C:\\Program Files (x86)\\WireGuard\\wg.exe", "C:\\Program Files (x86)\\WireGuard"});
+  RunAnyway("reg delete HKLM\\SOFTWARE\\WireGuard /f");
+  ASSERT_FALSE(plugin_.IsWireguardInstalled()) << "the prefix already has WireGuard";
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("WireGuard not found")}));
+
+  ASSERT_TRUE(::CreateDirectoryA("C:\\Program Files (x86)\\WireGuard", nullptr));
+  WriteAll("C:\\Program Files (x86)\\WireGuard\\wg.exe", "MZ");
+  env_.logs.clear();
+  EXPECT_TRUE(plugin_.IsWireguardInstalled());
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{
+                           Log("WireGuard found at: C:\\Program Files (x86)\\WireGuard\\wg.exe")}));
+  EXPECT_EQ(plugin_.GetWireguardDirectory(), "C:\\Program Files\\WireGuard");
+  ::DeleteFileA("C:\\Program Files (x86)\\WireGuard\\wg.exe");
+
+  RunSetup("reg add HKLM\\SOFTWARE\\WireGuard /f");
+  env_.logs.clear();
+  EXPECT_TRUE(plugin_.IsWireguardInstalled());
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("WireGuard found in registry")}));
+
+  RunSetup("reg delete HKLM\\SOFTWARE\\WireGuard /f");
+  env_.logs.clear();
+  EXPECT_FALSE(plugin_.IsWireguardInstalled());
+  EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("WireGuard not found")}));
+}
+
+TEST_F(Win32PluginTest, ProgramFilesOnAnotherDriveAndShortPaths) {
+  char saved[MAX_PATH] = {};
+  ASSERT_GT(::GetEnvironmentVariableA("PROGRAMFILES", saved, MAX_PATH), 0u);
+  // Z: is the Unix root under Wine; any other drive does as well.
+  const std::string other = "Z:\\tmp\\orva plugin test " + std::to_string(::GetCurrentProcessId());
+  Cleanup folders({other + "\\WireGuard", other});
+  ASSERT_TRUE(::CreateDirectoryA(other.c_str(), nullptr));
+  ASSERT_TRUE(::SetEnvironmentVariableA("PROGRAMFILES", other.c_str()));
+
+  EXPECT_EQ(plugin_.GetWireguardDirectory(), "C:\\Program Files\\WireGuard");
+  ASSERT_TRUE(::CreateDirectoryA((other + "\\WireGuard").c_str(), nullptr));
+  EXPECT_EQ(plugin_.GetWireguardDirectory(), other + "\\WireGuard");
+  ::SetEnvironmentVariableA("PROGRAMFILES", saved);
+
+  EXPECT_EQ(plugin_.GetShortPath("C:\\no such folder\\wg.exe"), "C:\\no such folder\\wg.exe");
+  std::string short_path = plugin_.GetShortPath(other + "\\WireGuard");
+  EXPECT_NE(short_path, other + "\\WireGuard");
+  EXPECT_EQ(short_path.find(' '), std::string::npos) << short_path;
+  EXPECT_TRUE(env_.Exists(short_path)) << short_path;
+}
+
+// --- Configuration file ---------------------------------------------------
+
+const char kConfigFolder[] = "C:\\ProgramData\\WireGuard\\Configurations";
+const char kConfigFile[] = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf";
+
+TEST_F(Win32PluginTest, ConfigurationFileHoldsTheTextWithCrLf) {
+  Cleanup files({kConfigFile, kConfigFolder, "C:\\ProgramData\\WireGuard"});
+  EXPECT_EQ(plugin_.SaveConfigToFile("[Interface]\nPrivateKey = k\r\n"), kConfigFile);
+  EXPECT_EQ(ReadAll(kConfigFile), "[Interface]\r\nPrivateKey = k\r\r\n");
+  EXPECT_EQ(env_.logs.back(), Log(std::string("Config file saved successfully: ") + kConfigFile));
+
+  // The second save replaces the first (the file now exists with its DACL).
+  EXPECT_EQ(plugin_.SaveConfigToFile("second"), kConfigFile);
+  EXPECT_EQ(ReadAll(kConfigFile), "second");
+  EXPECT_EQ(plugin_.SaveConfigToFile(""), kConfigFile);
+  EXPECT_EQ(ReadAll(kConfigFile), "");
+}
+
+TEST_F(Win32PluginTest, FileInTheWayOfTheFolderFailsTheSave) {
+  Cleanup files({kConfigFile, kConfigFolder, "C:\\ProgramData\\WireGuard"});
+  ASSERT_TRUE(::CreateDirectoryA("C:\\ProgramData\\WireGuard", nullptr));
+  WriteAll(kConfigFolder, "not a folder");
+
+  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
+  EXPECT_EQ(env_.logs.back(), Log("Failed to save config file"));
+  EXPECT_EQ(ReadAll(kConfigFolder), "not a folder");
+}
+
+TEST_F(Win32PluginTest, DocumentsFolderComesFromTheShell) {
+  std::string documents = plugin_.GetDocumentsPath();
+  ASSERT_FALSE(documents.empty());
+  EXPECT_TRUE(env_.Exists(documents)) << documents;
+  EXPECT_EQ(env_.logs.back(), Log("Documents path: " + documents));
+}
+
+// --- Status and statistics through cmd.exe and a wg.exe ----------------------
+
+TEST_F(Win32PluginTest, StatusAndCountersArriveWholeThroughTheInterpreter) {
+  const std::string folder = "C:\\Program Files\\WireGuard";
+  const std::string wg = folder + "\\wg.exe";
+  const std::string answer = OwnFolder() + "\\wg_answer.txt";
+  Cleanup files({wg, folder, answer});
+  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileA((OwnFolder() + "\\plugin_test_child.exe").c_str(), wg.c_str(), FALSE));
+  ::SetEnvironmentVariableA("ORVA_TEST_WG_OUTPUT", answer.c_str());
+
+  const std::string running =
+      "interface: orva_divuv\r\n"
+      "  public key: 9bV0oM2nq1cVqX5s0m7hXJm0bd2S5cUYcMhG0WlqS2Y=\r\n"
+      "  listening port: 51820\r\n"
+      "\r\n"
+      "peer: QmFzZTY0UGVlcktleUV4YW1wbGVGb3JUZXN0czAwMDA=\r\n"
+      "  allowed ips: 0.0.0.0/0, ::/0\r\n"
+      "  transfer: 56.59 KiB received, 3.73 MiB sent\r\n";
+  WriteAll(answer, running);
+  ::SetEnvironmentVariableA("ORVA_TEST_WG_EXIT", "0");
+  EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
+  EXPECT_EQ(Count(env_.logs, Log("Command output: " + running)), 1);
+  TransferStats stats = plugin_.GetTransferStats();
+  EXPECT_EQ(stats.rx, 57948);
+  EXPECT_EQ(stats.tx, 3911188);
+
+  // A tool error that does not name the tunnel is "disconnected", and its
+  // exit code arrives through the interpreter.
+  WriteAll(answer, "Unable to access: No such file or directory\r\n");
+  ::SetEnvironmentVariableA("ORVA_TEST_WG_EXIT", "1");
+  env_.logs.clear();
+  EXPECT_EQ(plugin_.GetVPNStatus(), "disconnected");
+  EXPECT_EQ(Count(env_.logs, Log("Status command result code: 1")), 1);
+  EXPECT_EQ(plugin_.GetTransferStats().rx, 0);
+
+  ::SetEnvironmentVariableA("ORVA_TEST_WG_OUTPUT", nullptr);
+  ::SetEnvironmentVariableA("ORVA_TEST_WG_EXIT", nullptr);
+}
+
+// --- Debug output ---------------------------------------------------------
+
+TEST(Win32PluginDebugOutput, LogLinesReachTheDebugOutputBufferOneByOne) {
+  DebugOutputCapture capture;
+  ASSERT_TRUE(capture.ok()) << capture.error();
+  Win32PluginEnv env;
+  WireguardPlugin plugin(nullptr, env);
+
+  plugin.PluginLog("debug buffer check");
+  std::string output;
+  plugin.ExecuteCommand(Child() + " print \"two\\nlines\"", output);
+  ASSERT_TRUE(capture.WaitForText(Log("Command output: two\nlines"), 10000));
+
+  EXPECT_EQ(capture.TextsFrom(::GetCurrentProcessId()),
+            (std::vector<std::string>{
+                Log("debug buffer check"),
+                Log("Executing command: " + Child() + " print \"two\\nlines\""),
+                Log("Command result code: 0"),
+                Log("Command output: two\nlines"),
+            }));
+}
+
+}  // namespace
