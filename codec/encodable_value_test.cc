@@ -1,0 +1,190 @@
+// EncodableValue: alternatives, value semantics, ordering and map access.
+#include "codec/encodable_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "codec/codec_test_util.h"
+
+namespace flutter {
+namespace {
+
+TEST(EncodableValueTest, AlternativesKeepTheirIndexAndDefaultIsNull) {
+  EXPECT_TRUE(EncodableValue().IsNull());
+  EXPECT_EQ(EncodableValue().index(), 0u);
+  EXPECT_EQ(EncodableValue(false).index(), 1u);
+  EXPECT_EQ(EncodableValue(int32_t{5}).index(), 2u);
+  EXPECT_EQ(EncodableValue(int64_t{5}).index(), 3u);
+  EXPECT_EQ(EncodableValue(0.5).index(), 4u);
+  EXPECT_EQ(EncodableValue("text").index(), 5u);  // a literal is text, not a bool
+  EXPECT_EQ(EncodableValue(std::string("text")).index(), 5u);
+  EXPECT_EQ(EncodableValue(std::vector<uint8_t>{1}).index(), 6u);
+  EXPECT_EQ(EncodableValue(std::vector<int32_t>{1}).index(), 7u);
+  EXPECT_EQ(EncodableValue(std::vector<int64_t>{1}).index(), 8u);
+  EXPECT_EQ(EncodableValue(std::vector<double>{1}).index(), 9u);
+  EXPECT_EQ(EncodableValue(ValueList{}).index(), 10u);
+  EXPECT_EQ(EncodableValue(ValueMap{}).index(), 11u);
+  EXPECT_EQ(EncodableValue(CustomValue(42)).index(), 12u);
+  EXPECT_EQ(EncodableValue(std::vector<float>{1}).index(), 13u);
+  EXPECT_FALSE(EncodableValue(false).IsNull());
+}
+
+TEST(EncodableValueTest, OrdersByAlternativeFirst) {
+  EXPECT_LT(EncodableValue(), EncodableValue(false));
+  EXPECT_LT(EncodableValue(false), EncodableValue(true));
+  EXPECT_LT(EncodableValue(true), EncodableValue(int32_t{-100}));
+  EXPECT_LT(EncodableValue(int32_t{100}), EncodableValue(int64_t{-100}));
+  EXPECT_LT(EncodableValue(1e300), EncodableValue(""));
+  EXPECT_LT(EncodableValue(CustomValue(1)), EncodableValue(std::vector<float>{}));
+
+  ValueMap map;
+  map[EncodableValue("1")] = EncodableValue("string");
+  map[EncodableValue(int64_t{1})] = EncodableValue("int64");
+  map[EncodableValue(int32_t{1})] = EncodableValue("int32");
+  ASSERT_EQ(map.size(), 3u);
+  auto it = map.begin();
+  EXPECT_EQ(it->first.index(), 2u);
+  EXPECT_EQ((++it)->first.index(), 3u);
+  EXPECT_EQ((++it)->first.index(), 5u);
+}
+
+TEST(EncodableValueTest, OrdersContentsOfTheSameAlternative) {
+  EXPECT_LT(EncodableValue(int32_t{-2}), EncodableValue(int32_t{1}));
+  EXPECT_LT(EncodableValue(int64_t{-1}), EncodableValue(int64_t{0}));
+  // Bytes compare as unsigned; a prefix comes first.
+  EXPECT_LT(EncodableValue("z"), EncodableValue("\xC3\xA9"));
+  EXPECT_LT(EncodableValue("ab"), EncodableValue("abc"));
+  EXPECT_LT(EncodableValue(std::vector<uint8_t>{0x7F}), EncodableValue(std::vector<uint8_t>{0x80}));
+  EXPECT_LT(EncodableValue(std::vector<int32_t>{-1}), EncodableValue(std::vector<int32_t>{0}));
+  EXPECT_LT(EncodableValue(std::vector<double>{1.0}), EncodableValue(std::vector<double>{1.0, 0}));
+
+  const EncodableValue short_list(ValueList{int32_t{1}, int32_t{2}});
+  const EncodableValue long_list(ValueList{int32_t{1}, int32_t{2}, int32_t{0}});
+  const EncodableValue later_list(ValueList{int32_t{1}, int32_t{3}});
+  EXPECT_LT(short_list, long_list);
+  EXPECT_LT(long_list, later_list);
+  EXPECT_FALSE(later_list < long_list);
+
+  // Maps: entry by entry, key before value.
+  const EncodableValue map_a(ValueMap{{EncodableValue("k"), EncodableValue(int32_t{1})}});
+  const EncodableValue map_b(ValueMap{{EncodableValue("k"), EncodableValue(int32_t{2})}});
+  const EncodableValue map_c(ValueMap{{EncodableValue("l"), EncodableValue(int32_t{0})}});
+  EXPECT_LT(map_a, map_b);
+  EXPECT_LT(map_b, map_c);
+  EXPECT_LT(EncodableValue(ValueMap{}), map_a);
+
+  // A NaN is neither before nor after a double.
+  const EncodableValue nan(std::numeric_limits<double>::quiet_NaN());
+  EXPECT_FALSE(nan < EncodableValue(1.0));
+  EXPECT_FALSE(EncodableValue(1.0) < nan);
+}
+
+TEST(EncodableValueTest, CustomValuesAreDistinctKeysEvenWithEqualPayloads) {
+  const EncodableValue first(CustomValue(std::string("same")));
+  const EncodableValue second(CustomValue(std::string("same")));
+  EXPECT_NE(first < second, second < first);
+  EXPECT_FALSE(first < first);
+  EXPECT_EQ(first, first);
+  EXPECT_NE(first, second);
+
+  ValueMap map{{first, EncodableValue(1)}, {second, EncodableValue(2)}};
+  EXPECT_EQ(map.size(), 2u);
+  EXPECT_EQ(*std::get<CustomValue>(second).TryGet<std::string>(), "same");
+  EXPECT_EQ(std::get<CustomValue>(second).TryGet<int>(), nullptr);
+}
+
+TEST(EncodableValueTest, CopiesAreDeep) {
+  EncodableValue original(ValueList{EncodableValue(ValueMap{{EncodableValue("a"), EncodableValue(1)}})});
+  EncodableValue copy = original;
+  auto& copied_map = std::get<ValueMap>(std::get<ValueList>(copy)[0]);
+  copied_map[EncodableValue("a")] = EncodableValue(2);
+  copied_map[EncodableValue("b")] = EncodableValue(3);
+
+  const auto& original_map = std::get<ValueMap>(std::get<ValueList>(original)[0]);
+  ASSERT_EQ(original_map.size(), 1u);
+  EXPECT_EQ(original_map.at(EncodableValue("a")), EncodableValue(1));
+
+  EncodableValue custom(CustomValue(std::vector<int>{1, 2}));
+  EncodableValue custom_copy;
+  custom_copy = custom;
+  EXPECT_NE(std::get<CustomValue>(custom).TryGet<std::vector<int>>(),
+            std::get<CustomValue>(custom_copy).TryGet<std::vector<int>>());
+  EXPECT_EQ(*std::get<CustomValue>(custom_copy).TryGet<std::vector<int>>(),
+            (std::vector<int>{1, 2}));
+}
+
+TEST(EncodableValueTest, MovesEmptyTheSourceButKeepItsAlternative) {
+  EncodableValue text("a text long enough to live outside any small-string buffer");
+  EncodableValue moved_text(std::move(text));
+  EXPECT_EQ(text.index(), 5u);
+  EXPECT_EQ(std::get<std::string>(text), "");
+  EXPECT_EQ(std::get<std::string>(moved_text).size(), 58u);
+
+  EncodableValue list(ValueList{EncodableValue(1), EncodableValue(2)});
+  EncodableValue target;
+  target = std::move(list);
+  EXPECT_EQ(list.index(), 10u);
+  EXPECT_TRUE(std::get<ValueList>(list).empty());
+  EXPECT_EQ(std::get<ValueList>(target).size(), 2u);
+
+  EncodableValue map(ValueMap{{EncodableValue(1), EncodableValue(2)}});
+  EncodableValue moved_map(std::move(map));
+  EXPECT_TRUE(std::get<ValueMap>(map).empty());
+
+  EncodableValue floats(std::vector<float>{1.5f});
+  EncodableValue moved_floats(std::move(floats));
+  EXPECT_TRUE(std::get<std::vector<float>>(floats).empty());
+
+  // A custom payload is copied, and the source keeps it.
+  EncodableValue custom(CustomValue(std::string("payload")));
+  EncodableValue moved_custom(std::move(custom));
+  EXPECT_EQ(*std::get<CustomValue>(custom).TryGet<std::string>(), "payload");
+  EXPECT_EQ(*std::get<CustomValue>(moved_custom).TryGet<std::string>(), "payload");
+}
+
+TEST(EncodableValueTest, StrictAccessFailsOnOtherAlternativesConditionalAccessDoesNot) {
+  const EncodableValue number(int32_t{7});
+  EXPECT_EQ(std::get<int32_t>(number), 7);
+  EXPECT_THROW(std::get<int64_t>(number), std::bad_variant_access);
+  EXPECT_THROW(std::get<std::string>(number), std::bad_variant_access);
+  try {
+    GetStrict<std::string>(number);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::bad_variant_access& error) {
+    EXPECT_STREQ(error.what(), "bad variant access");
+  }
+  EXPECT_EQ(GetStrict<int32_t>(number), 7);
+  EXPECT_EQ(std::get_if<std::string>(&number), nullptr);
+  ASSERT_NE(std::get_if<int32_t>(&number), nullptr);
+  EXPECT_EQ(*std::get_if<int32_t>(&number), 7);
+}
+
+TEST(EncodableValueTest, LookupMapValueFindsOnlyStringKeys) {
+  ValueMap map{{EncodableValue(int32_t{7}), EncodableValue("seven")}};
+  EXPECT_EQ(LookupMapValue(map, "7"), nullptr);
+
+  map[EncodableValue("config")] = EncodableValue("[Interface]");
+  const EncodableValue* found = LookupMapValue(map, "config");
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(*found, EncodableValue("[Interface]"));
+  EXPECT_EQ(LookupMapValue(map, "missing"), nullptr);
+  EXPECT_EQ(map.size(), 2u);  // lookups insert nothing
+}
+
+TEST(EncodableValueTest, IndexedInsertionCreatesNullThenAssigns) {
+  ValueMap stats;
+  EXPECT_TRUE(stats[EncodableValue("rx")].IsNull());
+  stats[EncodableValue("rx")] = EncodableValue(int64_t{6707});
+  stats[EncodableValue("tx")] = EncodableValue(int64_t{1331691});
+  ASSERT_EQ(stats.size(), 2u);
+  EXPECT_EQ(stats[EncodableValue("rx")], EncodableValue(int64_t{6707}));
+  EXPECT_NE(stats[EncodableValue("rx")], EncodableValue(int32_t{6707}));
+}
+
+}  // namespace
+}  // namespace flutter
