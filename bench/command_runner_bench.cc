@@ -11,12 +11,15 @@
 //    (which goes through the command interpreter because of the
 //    redirection), and the tool alone without it,
 //        "<short wg.exe path>" show orva_divuv
-//    Each is timed through WireguardPlugin::ExecuteCommand (log lines, pipe,
-//    hidden child, reading its output, exit code) and as a bare
-//    CreateProcessA of the very command line ExecuteCommand handed to the
-//    system, followed by a wait for the process. The two are interleaved run
-//    by run so that drift in Wine's speed hits both alike; medians are
-//    reported.
+//    Each is timed four ways, interleaved run by run so that drift in Wine's
+//    speed hits all alike (medians are reported):
+//      - WireguardPlugin::ExecuteCommand (log lines, pipe, hidden child,
+//        reading its output, exit code);
+//      - PluginEnv::RunHidden alone, the same without the log lines;
+//      - a bare CreateProcessA of the very command line ExecuteCommand handed
+//        to the system, output to NUL, and a wait for the process: once with
+//        the design's creation flags (a detached child) and once with the
+//        runner's own (CREATE_NO_WINDOW: a hidden console for the child).
 // 2. How many processes one status query starts: the RunHidden calls one
 //    GetVPNStatus makes (over a scripted FakePluginEnv, for a tool that
 //    starts and for one that cannot, and over the real system), and the
@@ -41,6 +44,7 @@
 #include <thread>
 #include <vector>
 
+#include "codec/method_channel.h"
 #include "wireguard_plugin/fake_plugin_env.h"
 #include "wireguard_plugin/plugin_env.h"
 #include "wireguard_plugin/unique_handle.h"
@@ -115,20 +119,40 @@ double NowMicroseconds() {
   return static_cast<double>(now.QuadPart) / ticks_per_us;
 }
 
-// CreateProcessA of |command_line| (hidden, no handles inherited) and a wait
-// for it to end. Returns false when the process could not be started.
-bool BareRun(const std::string& command_line) {
+// Creation flags of the bare runs: those the design gives the command runner
+// (a detached, windowless child), and CREATE_NO_WINDOW alone, which gives the
+// child a hidden console of its own (the child then shares it with the tools
+// it starts) and is what the system's runner passes.
+constexpr DWORD kDetachedFlags = CREATE_NO_WINDOW | DETACHED_PROCESS;
+constexpr DWORD kHiddenConsoleFlags = CREATE_NO_WINDOW;
+
+// CreateProcessA of |command_line| started as the command runner starts it
+// (hidden, the same start-up fields, handles inherited, |flags|), with
+// standard output and error going to NUL instead of a pipe, and a wait for it
+// to end. The child therefore does the same work; what is left out is the
+// pipe, reading the output and the log lines. Returns false when the process
+// could not be started.
+bool BareRun(const std::string& command_line, DWORD flags) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  UniqueHandle null_device(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       &inheritable, OPEN_EXISTING, 0, nullptr));
+  if (!null_device) return false;
   std::vector<char> buffer(command_line.begin(), command_line.end());
   buffer.push_back('\0');
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdOutput = null_device.Get();
+  startup.hStdError = null_device.Get();
   PROCESS_INFORMATION created{};
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, nullptr, &startup, &created)) {
+  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                      &startup, &created)) {
     return false;
   }
   UniqueProcessInformation process;
   process.Adopt(created);
+  null_device.Reset();
   WaitForSingleObject(process.process.Get(), INFINITE);
   return true;
 }
@@ -157,14 +181,17 @@ struct Comparison {
   std::string command;     // as given to ExecuteCommand
   std::string line;        // as handed to CreateProcessA
   Figures execute;
-  Figures bare;
+  Figures run_hidden;    // the platform's process run alone, without the log lines
+  Figures bare;          // detached child
+  Figures bare_console;  // child with a hidden console
   int exit_code = 0;
   size_t output_size = 0;
+  std::string first_line;  // of the last run's output
   bool bare_failed = false;
 };
 
-Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, const std::string& label,
-                   const std::string& command, int runs) {
+Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, PluginEnv& system,
+                   const std::string& label, const std::string& command, int runs) {
   Comparison result;
   result.label = label;
   result.command = command;
@@ -172,22 +199,34 @@ Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, const std::stri
   // Warm-up: file caches, Wine's first start of each program.
   for (int i = 0; i < 2; ++i) {
     plugin.ExecuteCommand(command, output);
-    BareRun(env.last_command_line);
+    BareRun(env.last_command_line, kDetachedFlags);
+    BareRun(env.last_command_line, kHiddenConsoleFlags);
   }
   result.line = env.last_command_line;
-  std::vector<double> execute, bare;
+  std::vector<double> execute, run_hidden, bare, bare_console;
   for (int i = 0; i < runs; ++i) {
     double start = NowMicroseconds();
     result.exit_code = plugin.ExecuteCommand(command, output);
     execute.push_back(NowMicroseconds() - start);
     result.output_size = output.size();
+    result.first_line = output.substr(0, output.find_first_of("\r\n"));
 
     start = NowMicroseconds();
-    if (!BareRun(result.line)) result.bare_failed = true;
+    system.RunHidden(result.line);
+    run_hidden.push_back(NowMicroseconds() - start);
+
+    start = NowMicroseconds();
+    if (!BareRun(result.line, kDetachedFlags)) result.bare_failed = true;
     bare.push_back(NowMicroseconds() - start);
+
+    start = NowMicroseconds();
+    if (!BareRun(result.line, kHiddenConsoleFlags)) result.bare_failed = true;
+    bare_console.push_back(NowMicroseconds() - start);
   }
   result.execute = Summarise(execute);
+  result.run_hidden = Summarise(run_hidden);
   result.bare = Summarise(bare);
+  result.bare_console = Summarise(bare_console);
   return result;
 }
 
@@ -420,16 +459,22 @@ int main(int argc, char** argv) {
     return 1;
   }
   plugin.ExecuteCommand("\"" + wireguard + "\" /uninstalltunnelservice " + TunnelName(), output);
-  plugin.ExecuteCommand(
-      "\"" + wireguard + "\" /installtunnelservice \"" + plugin.GetShortPath(conf) + "\"", output);
+  // The long path: the tunnel's name is the file's name, which a short (8.3)
+  // form would not keep.
+  const int installed =
+      plugin.ExecuteCommand("\"" + wireguard + "\" /installtunnelservice \"" + conf + "\"", output);
+  if (installed != 0) {
+    std::fprintf(stderr, "bench_command_runner: the tunnel did not install (exit code %d): %s\n",
+                 installed, output.c_str());
+  }
   Sleep(1000);
   const std::string status_before = plugin.GetVPNStatus();
 
   std::vector<Comparison> comparisons;
-  comparisons.push_back(Compare(plugin, env, "status",
+  comparisons.push_back(Compare(plugin, env, system, "status",
                                 "\"" + wg + "\" show \"" + TunnelName() + "\" 2>&1", runs));
   comparisons.push_back(
-      Compare(plugin, env, "direct", "\"" + wg + "\" show " + TunnelName(), runs));
+      Compare(plugin, env, system, "direct", "\"" + wg + "\" show " + TunnelName(), runs));
 
   // Processes of one status query.
   const int scripted_runs = ScriptedRunCount(true);
@@ -455,14 +500,21 @@ int main(int argc, char** argv) {
   for (const Comparison& c : comparisons) {
     std::printf("[%s] ExecuteCommand(%s)\n", c.label.c_str(), c.command.c_str());
     std::printf("    CreateProcessA line: %s\n", c.line.c_str());
-    std::printf("    exit code %d, %zu output bytes%s\n", c.exit_code, c.output_size,
+    std::printf("    exit code %d, %zu output bytes, first line \"%s\"%s\n", c.exit_code,
+                c.output_size, c.first_line.c_str(),
                 c.bare_failed ? "; the bare run could not start the process" : "");
-    std::printf("    ExecuteCommand   median %9.1f us  mean %9.1f us  min %9.1f us\n",
-                c.execute.median, c.execute.mean, c.execute.min);
-    std::printf("    bare CreateProcessA + wait  median %9.1f us  mean %9.1f us  min %9.1f us\n",
-                c.bare.median, c.bare.mean, c.bare.min);
-    std::printf("    ExecuteCommand / bare = %.3f (target <= 1.1)\n\n",
-                c.bare.median > 0 ? c.execute.median / c.bare.median : 0.0);
+    auto print = [](const char* what, const Figures& f) {
+      std::printf("    %-44s median %10.1f us  mean %10.1f us  min %10.1f us\n", what, f.median,
+                  f.mean, f.min);
+    };
+    print("ExecuteCommand", c.execute);
+    print("PluginEnv::RunHidden alone (no log lines)", c.run_hidden);
+    print("bare CreateProcessA + wait, detached", c.bare);
+    print("bare CreateProcessA + wait, hidden console", c.bare_console);
+    std::printf("    ExecuteCommand / bare detached = %.3f, / bare hidden console = %.3f"
+                " (target <= 1.1)\n\n",
+                c.bare.median > 0 ? c.execute.median / c.bare.median : 0.0,
+                c.bare_console.median > 0 ? c.execute.median / c.bare_console.median : 0.0);
   }
   std::printf("One GetVPNStatus (answered \"%s\"):\n", status_counted.c_str());
   std::printf("    command runs, scripted machine, tool starts:      %d\n", scripted_runs);
@@ -484,7 +536,10 @@ int main(int argc, char** argv) {
     for (const Comparison& c : comparisons) {
       for (const auto& [implementation, figures] :
            {std::pair<const char*, const Figures*>{"execute_command", &c.execute},
-            std::pair<const char*, const Figures*>{"bare_create_process", &c.bare}}) {
+            std::pair<const char*, const Figures*>{"run_hidden", &c.run_hidden},
+            std::pair<const char*, const Figures*>{"bare_create_process", &c.bare},
+            std::pair<const char*, const Figures*>{"bare_create_process_console",
+                                                   &c.bare_console}}) {
         if (!first) json << ",\n";
         first = false;
         json << JsonRow("command_runner/" + c.label + "/" + implementation, *figures, runs);

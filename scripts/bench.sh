@@ -28,7 +28,7 @@ mkdir -p "$results"
 
 echo "== native benchmarks"
 "$build_root/bench/bench/orva_bench" --benchmark_out="$results/native.json" \
-  --benchmark_out_format=json "$@"
+  --benchmark_out_format=json --benchmark_repetitions=3 --benchmark_report_aggregates_only=true "$@"
 
 echo "== command runner under Wine"
 runner_json=
