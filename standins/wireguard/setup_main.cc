@@ -5,8 +5,8 @@
 // there is no window to show); any other argument is refused with exit 2.
 // Exit code 0 on success, 1 when a file could not be written. The fault
 // switch "setup=no-install" makes it end at once with 0, installing nothing.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cctype>
 #include <string>
@@ -59,7 +59,8 @@ int main() {
   SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
   if (!ExtractResource(kWireguardExeResource, folder + L"\\wireguard.exe") ||
       !ExtractResource(kWgExeResource, folder + L"\\wg.exe")) {
-    WriteRaw(STD_ERROR_HANDLE, "wireguard-installer: could not write into " + Narrow(folder) + "\n");
+    WriteRaw(STD_ERROR_HANDLE,
+             "wireguard-installer: could not write into " + Narrow(folder) + "\n");
     return 1;
   }
   return 0;

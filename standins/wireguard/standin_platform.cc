@@ -11,8 +11,8 @@ namespace wg_standin {
 
 std::wstring Widen(const std::string& utf8) {
   if (utf8.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                       nullptr, 0);
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
   if (size > 0) {
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
@@ -67,8 +67,7 @@ std::wstring StateFolder() {
   return folder;
 }
 
-StateLock::StateLock()
-    : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\OrvaStandinWireGuardState")) {
+StateLock::StateLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\OrvaStandinWireGuardState")) {
   if (!mutex_.Valid()) return;
   // An abandoned mutex (a tool killed while holding it) is ours all the same.
   const DWORD wait = WaitForSingleObject(mutex_.Get(), 30000);
@@ -116,18 +115,31 @@ bool ReplaceFile(const std::wstring& path, const std::string& bytes) {
   return true;
 }
 
+namespace {
+
+std::optional<long long> NumberVariable(const wchar_t* name) {
+  const auto text = EnvironmentVariable(name);
+  if (!text) return std::nullopt;
+  char* end = nullptr;
+  const long long value = std::strtoll(text->c_str(), &end, 10);
+  if (end == text->c_str() || *end != '\0') return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
 int64_t NowMs() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
-  // FILETIME counts 100 ns steps since 1601; 11644473600 s separate 1601 and 1970.
-  int64_t ms = static_cast<int64_t>(ticks / 10000) - 11644473600000LL;
-  if (auto shift = EnvironmentVariable(L"ORVA_STANDIN_CLOCK_SHIFT_MS")) {
-    char* end = nullptr;
-    const long long value = std::strtoll(shift->c_str(), &end, 10);
-    if (end != shift->c_str() && *end == '\0') ms += value;
+  int64_t ms = 0;
+  if (auto pinned = NumberVariable(L"ORVA_STANDIN_CLOCK_MS")) {
+    ms = *pinned;
+  } else {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+    // FILETIME counts 100 ns steps since 1601; 11644473600 s lie between 1601 and 1970.
+    ms = static_cast<int64_t>(ticks / 10000) - 11644473600000LL;
   }
-  return ms;
+  return ms + NumberVariable(L"ORVA_STANDIN_CLOCK_SHIFT_MS").value_or(0);
 }
 
 FaultSwitches LoadFaults() {

@@ -77,8 +77,9 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path);
 // Writes |bytes| to a temporary file beside |path| and moves it over |path|.
 bool ReplaceFile(const std::wstring& path, const std::string& bytes);
 
-// Milliseconds since 1970-01-01 UTC, moved by %ORVA_STANDIN_CLOCK_SHIFT_MS%
-// (a signed number) so tests can look into the future without sleeping.
+// Milliseconds since 1970-01-01 UTC. Tests can pin the clock with
+// %ORVA_STANDIN_CLOCK_MS% and move it by %ORVA_STANDIN_CLOCK_SHIFT_MS% (both
+// signed decimal numbers) to look into the future without sleeping.
 int64_t NowMs();
 
 // The fault switches of %ORVA_STANDIN_FAULTS% and of <state>\faults.txt.

@@ -130,8 +130,8 @@ inline std::optional<TunnelConfig> ParseTunnelConfig(const std::string& text,
           from = comma + 1;
         }
       } else if (key == "persistentkeepalive") {
-        const auto seconds = Lower(value) == "off" ? std::optional<uint32_t>(0)
-                                                   : ParseNumber(value, 65535);
+        const auto seconds =
+            Lower(value) == "off" ? std::optional<uint32_t>(0) : ParseNumber(value, 65535);
         if (!seconds) return fail("invalid PersistentKeepalive " + value);
         peer.persistent_keepalive = *seconds;
       }

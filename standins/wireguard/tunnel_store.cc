@@ -28,7 +28,8 @@ bool AdvanceTunnels(std::vector<TunnelRecord>* tunnels, int64_t now_ms) {
   for (TunnelRecord& tunnel : *tunnels) {
     if (tunnel.phase != TunnelPhase::kStarting || now_ms < tunnel.UpAtMs()) continue;
     const auto text = ReadWholeFile(Widen(tunnel.config_path));
-    const bool usable = text && ParseTunnelConfig(*text) && ReplaceFile(RunningCopyPath(tunnel.name), *text);
+    const bool usable =
+        text && ParseTunnelConfig(*text) && ReplaceFile(RunningCopyPath(tunnel.name), *text);
     tunnel.phase = usable ? TunnelPhase::kRunning : TunnelPhase::kFailed;
     changed = true;
   }

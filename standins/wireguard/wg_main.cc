@@ -63,9 +63,10 @@ std::vector<TunnelRecord> RunningTunnels(int64_t now_ms) {
     tunnels = LoadTunnels();
     if (AdvanceTunnels(&tunnels, now_ms)) SaveTunnels(tunnels);
   }
-  tunnels.erase(std::remove_if(tunnels.begin(), tunnels.end(),
-                               [](const TunnelRecord& t) { return t.phase != TunnelPhase::kRunning; }),
-                tunnels.end());
+  tunnels.erase(
+      std::remove_if(tunnels.begin(), tunnels.end(),
+                     [](const TunnelRecord& t) { return t.phase != TunnelPhase::kRunning; }),
+      tunnels.end());
   std::sort(tunnels.begin(), tunnels.end(),
             [](const TunnelRecord& a, const TunnelRecord& b) { return a.name < b.name; });
   return tunnels;
@@ -105,8 +106,8 @@ int ShowAll(const FaultSwitches& faults) {
     std::optional<std::string> block;
     if (!faults.Has("wg", "permission-denied")) block = ShowBlock(tunnel, now);
     if (!block) {
-      const char* reason = faults.Has("wg", "permission-denied") ? "Permission denied"
-                                                                 : "No such file or directory";
+      const char* reason =
+          faults.Has("wg", "permission-denied") ? "Permission denied" : "No such file or directory";
       PrintError("Unable to access interface " + tunnel.name + ": " + reason + "\n");
       exit_code = 1;
       continue;

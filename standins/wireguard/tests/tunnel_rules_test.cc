@@ -36,10 +36,9 @@ TEST(TunnelNameFromPath, RefusesPathsThatDoNotEndInConf) {
 
 TEST(TunnelNameFromPath, RefusesInvalidTunnelNames) {
   const std::string kNameError = "Tunnel name is not valid";
-  const std::vector<std::string> names = {"has space", ".hidden",      "trailing.",
-                                          "CON",       "nul",          "Com1",
-                                          "lpt9",      "t\xc3\xbcnnel", "semi;colon",
-                                          std::string(33, 'x')};
+  const std::vector<std::string> names = {
+      "has space", ".hidden", "trailing.",     "CON",        "nul",
+      "Com1",      "lpt9",    "t\xc3\xbcnnel", "semi;colon", std::string(33, 'x')};
   for (const std::string& name : names) {
     const TunnelNameResult result = TunnelNameFromPath("C:\\x\\" + name + ".conf");
     EXPECT_EQ(result.error, kNameError) << name;
@@ -94,8 +93,9 @@ TEST(ParseTunnelConfig, RefusesConfigurationsATunnelCannotStartFrom) {
   EXPECT_FALSE(ParseTunnelConfig("[Interface]\nPrivateKey = k\nListenPort = 70000\n"));
   EXPECT_FALSE(ParseTunnelConfig("[Interface]\nPrivateKey = k\nListenPort = 0\n"));
   EXPECT_FALSE(ParseTunnelConfig("[Interface]\nPrivateKey = k\n[Peer]\nEndpoint = a:1\n"));
-  EXPECT_FALSE(ParseTunnelConfig("[Interface]\nPrivateKey = k\n[Peer]\nPublicKey = p\n"
-                                 "PersistentKeepalive = often\n"));
+  EXPECT_FALSE(
+      ParseTunnelConfig("[Interface]\nPrivateKey = k\n[Peer]\nPublicKey = p\n"
+                        "PersistentKeepalive = often\n"));
   EXPECT_FALSE(ParseTunnelConfig("PrivateKey = k\n"));
   EXPECT_FALSE(ParseTunnelConfig("[Interface]\nPrivateKey = k\n[Other]\n"));
   EXPECT_FALSE(ParseTunnelConfig("[Interface]\nPrivateKey k\n"));

@@ -113,9 +113,9 @@ TEST(DerivePublicKey, IsStableKeyShapedAndDependsOnThePrivateKey) {
   EXPECT_NE(a, DerivePublicKey("yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmo="));
   ASSERT_EQ(a.size(), 44u);
   EXPECT_EQ(a.back(), '=');
-  EXPECT_EQ(a.find_first_not_of(
-                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
-            std::string::npos);
+  EXPECT_EQ(
+      a.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
+      std::string::npos);
   EXPECT_EQ(Base64Encode({'M', 'a'}), "TWE=");
   EXPECT_EQ(Base64Encode({'M', 'a', 'n'}), "TWFu");
 }

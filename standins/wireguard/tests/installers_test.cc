@@ -1,0 +1,100 @@
+// The stand-in installers as the product runs them: the MSI package through
+// Wine's own msiexec with the product's switches, and the setup program with
+// its silent switches. Both must leave wg.exe and wireguard.exe in
+// C:\Program Files\WireGuard and no HKLM\SOFTWARE\WireGuard key. Every test
+// leaves the prefix without WireGuard, as it found it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "standins/wireguard/standin_platform.h"
+#include "standins/wireguard/tests/process_runner.h"
+
+namespace wg_standin_test {
+namespace {
+
+const std::wstring kInstallFolder = L"C:\\Program Files\\WireGuard";
+
+std::wstring Package() { return StandinFolder() + L"\\wireguard-installer.msi"; }
+std::wstring SetupProgram() { return StandinFolder() + L"\\wireguard-installer.exe"; }
+
+bool MachineKeyExists(const wchar_t* subkey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// True when the installed tool has the same bytes as the one built.
+void ExpectInstalledCopyOf(const wchar_t* tool) {
+  const auto installed = wg_standin::ReadWholeFile(kInstallFolder + L"\\" + tool);
+  const auto built = wg_standin::ReadWholeFile(ToolsFolder() + L"\\" + tool);
+  ASSERT_TRUE(installed) << wg_standin::Narrow(tool) << " not installed";
+  ASSERT_TRUE(built);
+  EXPECT_TRUE(*installed == *built) << wg_standin::Narrow(tool) << " differs from the built tool";
+}
+
+class StandinInstallers : public ::testing::Test {
+ protected:
+  void SetUp() override { RemoveWireGuard(); }
+  void TearDown() override { RemoveWireGuard(); }
+
+  static void RemoveWireGuard() {
+    RunWithoutPipes(L"msiexec.exe /x \"" + Package() + L"\" /quiet /norestart", 300000);
+    RemoveTree(kInstallFolder);
+    ASSERT_FALSE(FileExists(kInstallFolder))
+        << "cannot clear " << wg_standin::Narrow(kInstallFolder);
+  }
+
+  ScopedEnv no_faults_{L"ORVA_STANDIN_FAULTS", L""};
+  ScopedStateFolder state_;
+};
+
+TEST_F(StandinInstallers, MsiPackageInstallsBothToolsSilentlyWithMsiexec) {
+  ASSERT_TRUE(FileExists(Package()));
+  const auto install =
+      RunWithoutPipes(L"msiexec.exe /i \"" + Package() + L"\" /quiet /norestart", 300000);
+  ASSERT_TRUE(install) << "msiexec did not start or did not end";
+  EXPECT_EQ(*install, 0u);
+  ExpectInstalledCopyOf(L"wireguard.exe");
+  ExpectInstalledCopyOf(L"wg.exe");
+  EXPECT_FALSE(MachineKeyExists(L"SOFTWARE\\WireGuard"));
+
+  // The installed tools work from their new home.
+  const ProgramRun show = RunProgram(L"\"" + kInstallFolder + L"\\wg.exe\" show all");
+  EXPECT_EQ(show.exit_code, 0u) << show.err;
+
+  const auto remove =
+      RunWithoutPipes(L"msiexec.exe /x \"" + Package() + L"\" /quiet /norestart", 300000);
+  EXPECT_EQ(remove, std::optional<DWORD>(0));
+  EXPECT_FALSE(FileExists(kInstallFolder + L"\\wg.exe"));
+  EXPECT_FALSE(FileExists(kInstallFolder + L"\\wireguard.exe"));
+}
+
+TEST_F(StandinInstallers, SetupProgramInstallsBothToolsWithSilentSwitches) {
+  const ProgramRun install = RunProgram(L"\"" + SetupProgram() + L"\" /S /SILENT /VERYSILENT");
+  EXPECT_EQ(install.exit_code, 0u) << install.err;
+  ExpectInstalledCopyOf(L"wireguard.exe");
+  ExpectInstalledCopyOf(L"wg.exe");
+  EXPECT_FALSE(MachineKeyExists(L"SOFTWARE\\WireGuard"));
+
+  // Running it again over an existing installation is fine.
+  EXPECT_EQ(RunProgram(L"\"" + SetupProgram() + L"\" /verysilent").exit_code, 0u);
+  ExpectInstalledCopyOf(L"wg.exe");
+}
+
+TEST_F(StandinInstallers, SetupProgramInstallsNothingWhenToldToFailOrGivenUnknownSwitches) {
+  {
+    ScopedEnv faults(L"ORVA_STANDIN_FAULTS", L"setup=no-install");
+    const ProgramRun run = RunProgram(L"\"" + SetupProgram() + L"\" /S /SILENT /VERYSILENT");
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_FALSE(FileExists(kInstallFolder + L"\\wg.exe"));
+  }
+  const ProgramRun unknown = RunProgram(L"\"" + SetupProgram() + L"\" /S /D=C:\\elsewhere");
+  EXPECT_EQ(unknown.exit_code, 2u);
+  EXPECT_NE(unknown.err.find("unknown switch /D=C:\\elsewhere"), std::string::npos) << unknown.err;
+  EXPECT_FALSE(FileExists(kInstallFolder + L"\\wg.exe"));
+}
+
+}  // namespace
+}  // namespace wg_standin_test
