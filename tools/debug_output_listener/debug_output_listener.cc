@@ -62,7 +62,9 @@ int main(int argc, char** argv) {
                  "[--seconds N]\n");
     return 2;
   }
-  _setmode(_fileno(stdout), _O_BINARY);  // lines end in LF exactly
+  // Lines end in LF exactly, on both streams.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   const uint32_t own_id = ::GetCurrentProcessId();
 
   DebugOutputCapture capture([&](const DebugLine& line) {
