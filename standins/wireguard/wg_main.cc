@@ -123,7 +123,7 @@ int ShowInterfaces() {
   for (const TunnelRecord& tunnel : RunningTunnels(NowMs())) {
     line += (line.empty() ? "" : " ") + tunnel.name;
   }
-  Print(line + "\n");
+  if (!line.empty()) Print(line + "\n");
   return 0;
 }
 

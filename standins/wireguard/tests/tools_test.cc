@@ -236,6 +236,7 @@ TEST_F(StandinTools, ShowAllListsEveryRunningTunnelSeparatedByABlankLine) {
   ProgramRun none = WgAt(L"show all", 0);
   EXPECT_EQ(none.exit_code, 0u);
   EXPECT_EQ(none.out + none.err, "");
+  EXPECT_EQ(WgAt(L"show interfaces", 0).out, "");
 
   InstallRunning("beta");
   InstallRunning("alpha");
