@@ -35,8 +35,9 @@ struct LessSameAlternative {
     } else if constexpr (std::is_same_v<T, std::string>) {
       // Bytes as unsigned, whatever the signedness of char.
       return std::lexicographical_compare(
-          a.begin(), a.end(), b.begin(), b.end(),
-          [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+          a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+          });
     } else {
       // Scalars by <; arrays, lists and maps lexicographically by their
       // elements' < (map entries are pairs: key first, then value).

@@ -42,8 +42,7 @@ using ValueMap = std::map<EncodableValue, EncodableValue>;
 // move: a "moved" CustomValue is copied, and the source keeps its payload.
 class CustomValue {
  public:
-  template <typename T,
-            typename = std::enable_if_t<!std::is_same_v<std::decay_t<T>, CustomValue>>>
+  template <typename T, typename = std::enable_if_t<!std::is_same_v<std::decay_t<T>, CustomValue>>>
   explicit CustomValue(T&& payload)
       : holder_(std::make_unique<Holder<std::decay_t<T>>>(std::forward<T>(payload))) {}
 
@@ -83,9 +82,9 @@ class CustomValue {
 };
 
 using EncodableVariant =
-    std::variant<std::monostate, bool, int32_t, int64_t, double, std::string,
-                 std::vector<uint8_t>, std::vector<int32_t>, std::vector<int64_t>,
-                 std::vector<double>, ValueList, ValueMap, CustomValue, std::vector<float>>;
+    std::variant<std::monostate, bool, int32_t, int64_t, double, std::string, std::vector<uint8_t>,
+                 std::vector<int32_t>, std::vector<int64_t>, std::vector<double>, ValueList,
+                 ValueMap, CustomValue, std::vector<float>>;
 
 class EncodableValue : public EncodableVariant {
  public:

@@ -99,7 +99,8 @@ TEST(EncodableValueTest, CustomValuesAreDistinctKeysEvenWithEqualPayloads) {
 }
 
 TEST(EncodableValueTest, CopiesAreDeep) {
-  EncodableValue original(ValueList{EncodableValue(ValueMap{{EncodableValue("a"), EncodableValue(1)}})});
+  EncodableValue original(
+      ValueList{EncodableValue(ValueMap{{EncodableValue("a"), EncodableValue(1)}})});
   EncodableValue copy = original;
   auto& copied_map = std::get<ValueMap>(std::get<ValueList>(copy)[0]);
   copied_map[EncodableValue("a")] = EncodableValue(2);

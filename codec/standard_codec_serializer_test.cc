@@ -85,8 +85,8 @@ TEST(StandardCodecSerializerTest, LengthFormsChangeAt254And65536) {
 
 TEST(StandardCodecSerializerTest, CustomValuesAreWrittenAsNullWithOneDiagnostic) {
   CerrCapture cerr;
-  const EncodableValue list(
-      ValueList{EncodableValue(int32_t{1}), EncodableValue(CustomValue(3.5)), EncodableValue(int32_t{2})});
+  const EncodableValue list(ValueList{EncodableValue(int32_t{1}), EncodableValue(CustomValue(3.5)),
+                                      EncodableValue(int32_t{2})});
   EXPECT_EQ(Encode(list), Hex("0C 03 03 01 00 00 00 00 03 02 00 00 00"));
   EXPECT_EQ(cerr.Text(), std::string(kCustomLine) + "\n");
 }
@@ -125,14 +125,15 @@ TEST(StandardCodecSerializerTest, ShortAndUnknownDataGiveNeutralValuesWithDiagno
     const auto decoded = Decode(Hex("0F 01"));
     EXPECT_TRUE(decoded.value.IsNull());
     EXPECT_EQ(decoded.end_position, 1u);
-    EXPECT_EQ(cerr.Lines(),
-              std::vector<std::string>{"Unknown type in StandardCodecSerializer::ReadValueOfType: 15"});
+    EXPECT_EQ(cerr.Lines(), std::vector<std::string>{
+                                "Unknown type in StandardCodecSerializer::ReadValueOfType: 15"});
   }
   {
     // A list whose values run out keeps its count with null elements.
     CerrCapture cerr;
-    EXPECT_EQ(Decode(Hex("0C 03 03 07 00 00 00")).value,
-              EncodableValue(ValueList{EncodableValue(int32_t{7}), EncodableValue(), EncodableValue()}));
+    EXPECT_EQ(
+        Decode(Hex("0C 03 03 07 00 00 00")).value,
+        EncodableValue(ValueList{EncodableValue(int32_t{7}), EncodableValue(), EncodableValue()}));
     EXPECT_EQ(cerr.Lines(), (std::vector<std::string>{kInvalidRead, kInvalidRead}));
   }
   {
@@ -158,7 +159,8 @@ TEST(StandardCodecSerializerTest, RefusesAnnouncementsTheMessageCannotHold) {
       {Hex("07 FF FF FF FF FF"), EncodableValue(std::string())},
       {Hex("08 FE 00 01 61"), EncodableValue(std::vector<uint8_t>{})},
       {Hex("09 FF 00 00 00 40 00 00"), EncodableValue(std::vector<int32_t>{})},
-      {Hex("0A 02 00 00 00 00 00 00 01 02 03 04 05 06 07 08"), EncodableValue(std::vector<int64_t>{})},
+      {Hex("0A 02 00 00 00 00 00 00 01 02 03 04 05 06 07 08"),
+       EncodableValue(std::vector<int64_t>{})},
       {Hex("0E 01 00 00"), EncodableValue(std::vector<float>{})},
   };
   for (const Case& c : cases) {
@@ -237,17 +239,28 @@ class ValueGenerator {
 
   EncodableValue Next(int depth = 0) {
     switch (Pick(depth < 4 ? 13 : 11)) {
-      case 0: return EncodableValue();
-      case 1: return EncodableValue(Pick(2) == 0);
-      case 2: return EncodableValue(static_cast<int32_t>(random_()));
-      case 3: return EncodableValue(static_cast<int64_t>(Wide()));
-      case 4: return EncodableValue(Finite());
-      case 5: return EncodableValue(Text());
-      case 6: return EncodableValue(Array<uint8_t>([&] { return static_cast<uint8_t>(random_()); }));
-      case 7: return EncodableValue(Array<int32_t>([&] { return static_cast<int32_t>(random_()); }));
-      case 8: return EncodableValue(Array<int64_t>([&] { return static_cast<int64_t>(Wide()); }));
-      case 9: return EncodableValue(Array<double>([&] { return Finite(); }));
-      case 10: return EncodableValue(Array<float>([&] { return static_cast<float>(Finite()); }));
+      case 0:
+        return EncodableValue();
+      case 1:
+        return EncodableValue(Pick(2) == 0);
+      case 2:
+        return EncodableValue(static_cast<int32_t>(random_()));
+      case 3:
+        return EncodableValue(static_cast<int64_t>(Wide()));
+      case 4:
+        return EncodableValue(Finite());
+      case 5:
+        return EncodableValue(Text());
+      case 6:
+        return EncodableValue(Array<uint8_t>([&] { return static_cast<uint8_t>(random_()); }));
+      case 7:
+        return EncodableValue(Array<int32_t>([&] { return static_cast<int32_t>(random_()); }));
+      case 8:
+        return EncodableValue(Array<int64_t>([&] { return static_cast<int64_t>(Wide()); }));
+      case 9:
+        return EncodableValue(Array<double>([&] { return Finite(); }));
+      case 10:
+        return EncodableValue(Array<float>([&] { return static_cast<float>(Finite()); }));
       case 11: {
         ValueList list;
         for (size_t i = ContainerCount(depth); i > 0; --i) list.push_back(Next(depth + 1));
@@ -255,7 +268,8 @@ class ValueGenerator {
       }
       default: {
         ValueMap map;
-        for (size_t i = ContainerCount(depth); i > 0; --i) map.emplace(Next(depth + 1), Next(depth + 1));
+        for (size_t i = ContainerCount(depth); i > 0; --i)
+          map.emplace(Next(depth + 1), Next(depth + 1));
         return EncodableValue(std::move(map));
       }
     }
@@ -264,14 +278,18 @@ class ValueGenerator {
  private:
   uint32_t Pick(uint32_t n) { return random_() % n; }
   uint64_t Wide() { return uint64_t{random_()} << 32 | random_(); }
-  double Finite() { return std::ldexp(static_cast<double>(static_cast<int32_t>(random_())), Pick(200) - 100); }
+  double Finite() {
+    return std::ldexp(static_cast<double>(static_cast<int32_t>(random_())), Pick(200) - 100);
+  }
   // Mostly short, sometimes across the 254 and 65536 length forms.
   size_t Count() {
     const uint32_t form = Pick(40);
     return form == 0 ? 254 + Pick(300) : form == 1 ? 65536 + Pick(100) : Pick(6);
   }
   // Only a top-level container may cross the first length form.
-  size_t ContainerCount(int depth) { return depth == 0 && Pick(20) == 0 ? 254 + Pick(10) : Pick(5); }
+  size_t ContainerCount(int depth) {
+    return depth == 0 && Pick(20) == 0 ? 254 + Pick(10) : Pick(5);
+  }
   std::string Text() {
     std::string text(Pick(8) == 0 ? Count() : Pick(6), '\0');
     for (char& c : text) c = static_cast<char>(random_());
@@ -310,10 +328,9 @@ TEST(StandardCodecSerializerTest, GeneratedValuesRoundTripAtEveryAlignment) {
 TEST(StandardCodecSerializerTest, EveryProperPrefixDecodesWithDiagnostics) {
   const std::string unknown_type = "Unknown type in StandardCodecSerializer::ReadValueOfType: ";
   ValueGenerator generator(7);
-  ValueList messages{EncodableValue(ValueList{EncodableValue(1.5), EncodableValue("text"),
-                                              EncodableValue(std::vector<int64_t>{1, -1}),
-                                              EncodableValue(ValueMap{{EncodableValue("k"),
-                                                                       EncodableValue(int64_t{9})}})})};
+  ValueList messages{EncodableValue(ValueList{
+      EncodableValue(1.5), EncodableValue("text"), EncodableValue(std::vector<int64_t>{1, -1}),
+      EncodableValue(ValueMap{{EncodableValue("k"), EncodableValue(int64_t{9})}})})};
   for (int i = 0; i < 40; ++i) messages.push_back(generator.Next());
   for (const EncodableValue& message : messages) {
     const Bytes bytes = Encode(message);
@@ -352,9 +369,10 @@ class PointSerializer : public StandardCodecSerializer {
 
 TEST(StandardCodecSerializerTest, OverridesApplyToNestedValues) {
   const PointSerializer serializer;
-  const EncodableValue value(ValueList{
-      EncodableValue(CustomValue(std::string("a"))),
-      EncodableValue(ValueMap{{EncodableValue(1), EncodableValue(CustomValue(std::string("b")))}})});
+  const EncodableValue value(
+      ValueList{EncodableValue(CustomValue(std::string("a"))),
+                EncodableValue(
+                    ValueMap{{EncodableValue(1), EncodableValue(CustomValue(std::string("b")))}})});
   CerrCapture cerr;
   Bytes bytes;
   ByteBufferStreamWriter writer(&bytes);

@@ -13,8 +13,8 @@
 namespace flutter {
 namespace {
 
-using testing::Cat;
 using testing::Bytes;
+using testing::Cat;
 using testing::CerrCapture;
 using testing::Hex;
 using testing::kInvalidRead;
@@ -47,8 +47,8 @@ class RecordingResult : public MethodResult {
 TEST(StandardMethodCodecTest, EncodesCallsAndEnvelopesByteExact) {
   EXPECT_EQ(*Codec().EncodeCall(MethodCall("connect", nullptr)),
             Cat({Hex("07 07"), Text("connect"), Hex("00")}));
-  MethodCall with_arguments("save", std::make_unique<EncodableValue>(ValueMap{
-                                        {EncodableValue("config"), EncodableValue("x")}}));
+  MethodCall with_arguments("save", std::make_unique<EncodableValue>(
+                                        ValueMap{{EncodableValue("config"), EncodableValue("x")}}));
   EXPECT_EQ(*Codec().EncodeCall(with_arguments),
             Cat({Hex("07 04"), Text("save"), Hex("0D 01 07 06"), Text("config"), Hex("07 01 78")}));
 
@@ -57,7 +57,8 @@ TEST(StandardMethodCodecTest, EncodesCallsAndEnvelopesByteExact) {
   EXPECT_EQ(*Codec().EncodeSuccessReply(&yes), Hex("00 01"));
   // The double inside an envelope aligns to the start of the whole message.
   const EncodableValue one(1.0);
-  EXPECT_EQ(*Codec().EncodeSuccessReply(&one), Hex("00 06 00 00 00 00 00 00 00 00 00 00 00 00 F0 3F"));
+  EXPECT_EQ(*Codec().EncodeSuccessReply(&one),
+            Hex("00 06 00 00 00 00 00 00 00 00 00 00 00 00 F0 3F"));
 
   EXPECT_EQ(*Codec().EncodeErrorReply("INVALID_ARGUMENT"),
             Cat({Hex("01 07 10"), Text("INVALID_ARGUMENT"), Hex("00 00")}));
@@ -154,11 +155,11 @@ TEST(StandardMethodCodecTest, DecodesErrorEnvelopesAndRejectsMistypedOnes) {
 }
 
 TEST(StandardMethodCodecTest, EncodedRepliesDecodeBackToTheSameAnswer) {
-  const EncodableValue values[] = {EncodableValue(),
-                                   EncodableValue(int64_t{1} << 40),
-                                   EncodableValue(std::vector<float>{0.25f, -2}),
-                                   EncodableValue(ValueMap{{EncodableValue("rx"), EncodableValue(1)},
-                                                           {EncodableValue("tx"), EncodableValue(2)}})};
+  const EncodableValue values[] = {
+      EncodableValue(), EncodableValue(int64_t{1} << 40),
+      EncodableValue(std::vector<float>{0.25f, -2}),
+      EncodableValue(ValueMap{{EncodableValue("rx"), EncodableValue(1)},
+                              {EncodableValue("tx"), EncodableValue(2)}})};
   for (const EncodableValue& value : values) {
     CerrCapture cerr;
     RecordingResult success;
@@ -200,11 +201,13 @@ TEST(StandardMethodCodecTest, TruncatedEnvelopesStillDecode) {
 
 TEST(StandardMethodCodecTest, ForSerializerSharesOneCodecPerSerializer) {
   const StandardCodecSerializer other;
-  EXPECT_EQ(&StandardMethodCodec::ForSerializer(nullptr), &StandardMethodCodec::ForSerializer(nullptr));
+  EXPECT_EQ(&StandardMethodCodec::ForSerializer(nullptr),
+            &StandardMethodCodec::ForSerializer(nullptr));
   EXPECT_EQ(&StandardMethodCodec::ForSerializer(nullptr),
             &StandardMethodCodec::ForSerializer(&StandardCodecSerializer::DefaultInstance()));
   EXPECT_NE(&StandardMethodCodec::ForSerializer(&other), &StandardMethodCodec::ForSerializer());
-  EXPECT_EQ(&StandardMethodCodec::ForSerializer(&other), &StandardMethodCodec::ForSerializer(&other));
+  EXPECT_EQ(&StandardMethodCodec::ForSerializer(&other),
+            &StandardMethodCodec::ForSerializer(&other));
 }
 
 TEST(MethodResultTest, PublicAnswersForwardToTheSinks) {
@@ -222,8 +225,8 @@ TEST(MethodResultTest, PublicAnswersForwardToTheSinks) {
   EXPECT_EQ(result.value, EncodableValue(int32_t{4}));
   result.NotImplemented();
   // The base checks nothing: every answer reaches the sinks.
-  EXPECT_EQ(result.calls, (std::vector<std::string>{"success", "success", "error", "error",
-                                                    "not_implemented"}));
+  EXPECT_EQ(result.calls,
+            (std::vector<std::string>{"success", "success", "error", "error", "not_implemented"}));
 }
 
 }  // namespace

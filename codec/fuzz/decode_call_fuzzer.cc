@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ByteBufferStreamReader reader(data, size);
   const EncodableValue name = StandardCodecSerializer::DefaultInstance().ReadTaggedValue(&reader);
   const auto* name_text = std::get_if<std::string>(&name);
-  fuzzing::Check((call != nullptr) == (name_text != nullptr), "call decoded from a non-string name");
+  fuzzing::Check((call != nullptr) == (name_text != nullptr),
+                 "call decoded from a non-string name");
   if (call == nullptr) return 0;
   fuzzing::Check(call->method_name() == *name_text, "method name differs");
   fuzzing::Check(call->arguments() != nullptr, "decoded call without arguments");

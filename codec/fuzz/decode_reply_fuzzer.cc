@@ -68,9 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Only a mistyped error envelope may raise, and before any answer.
     fuzzing::Check(flag == 1 && result.calls == 0, "unexpected bad_variant_access");
     const ErrorParts parts = ReadErrorParts(data, size);
-    fuzzing::Check(!std::holds_alternative<std::string>(parts.code) ||
-                       !(parts.message.IsNull() || std::holds_alternative<std::string>(parts.message)),
-                   "well-typed error envelope raised");
+    fuzzing::Check(
+        !std::holds_alternative<std::string>(parts.code) ||
+            !(parts.message.IsNull() || std::holds_alternative<std::string>(parts.message)),
+        "well-typed error envelope raised");
     return 0;
   }
   fuzzing::Check(recognised == (flag == 0 || flag == 1), "envelope kind misjudged");

@@ -49,8 +49,8 @@ std::vector<EncodableValue> SampleValues() {
       EncodableValue(ValueList{EncodableValue(1), EncodableValue("two"), EncodableValue(3.0),
                                EncodableValue(ValueList{EncodableValue(false)})}),
       EncodableValue(stats),
-      EncodableValue(ValueMap{{EncodableValue("config"),
-                               EncodableValue("[Interface]\nPrivateKey = x\n")}}),
+      EncodableValue(
+          ValueMap{{EncodableValue("config"), EncodableValue("[Interface]\nPrivateKey = x\n")}}),
   };
 }
 
@@ -71,8 +71,8 @@ int main(int argc, char** argv) {
     ByteBufferStreamWriter writer(&bytes);
     serializer.WriteValue(value, &writer);
     values.push_back(bytes);
-    calls.push_back(*codec.EncodeCall(
-        MethodCall("getStatus", std::make_unique<EncodableValue>(value))));
+    calls.push_back(
+        *codec.EncodeCall(MethodCall("getStatus", std::make_unique<EncodableValue>(value))));
     replies.push_back(*codec.EncodeSuccessReply(&value));
     replies.push_back(*codec.EncodeErrorReply("INVALID_ARGUMENT", "message", &value));
   }
