@@ -310,8 +310,9 @@ TEST(HandleMethodCall, GetStatsAnswersTwoInt64Counters) {
 }
 
 TEST(HandleMethodCall, UnknownOrMiscasedNamesAreNotImplemented) {
-  for (const std::string& method :
-       {"Connect", "getstats", "GETSTATUS", "isWireGuardInstalled", "connect ", "", "ping"}) {
+  const std::vector<std::string> methods = {
+      "Connect", "getstats", "GETSTATUS", "isWireGuardInstalled", "connect ", "", "ping"};
+  for (const std::string& method : methods) {
     SCOPED_TRACE(method);
     FakeWireguardMachine machine;
     WireguardPlugin plugin(nullptr, machine);
