@@ -350,6 +350,17 @@ TEST_F(ViewTest, ChildWindowOfTheGivenSizeThatLeavesTopLevelMessagesAlone) {
     EXPECT_FALSE(FlutterDesktopViewControllerHandleTopLevelWindowProc(controller_, window, message,
                                                                       0, 0, &result));
   }
+  EXPECT_EQ(result, 12345);
+  // A test can have one kind of message consumed, with a result of its own.
+  OrvaEngineConsumeTopLevelMessage(WM_FONTCHANGE, 7);
+  EXPECT_TRUE(FlutterDesktopViewControllerHandleTopLevelWindowProc(controller_, window,
+                                                                   WM_FONTCHANGE, 0, 0, &result));
+  EXPECT_EQ(result, 7);
+  EXPECT_FALSE(FlutterDesktopViewControllerHandleTopLevelWindowProc(controller_, window, WM_SIZE, 0,
+                                                                    0, &result));
+  OrvaEngineConsumeTopLevelMessage(0, 0);
+  EXPECT_FALSE(FlutterDesktopViewControllerHandleTopLevelWindowProc(controller_, window,
+                                                                    WM_FONTCHANGE, 0, 0, &result));
   FlutterDesktopViewControllerDestroy(controller_);
   controller_ = nullptr;
   EXPECT_FALSE(IsWindow(window));
