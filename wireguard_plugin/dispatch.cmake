@@ -29,6 +29,6 @@ orva_add_gtest(wireguard_plugin_dispatch_test
   LIBRARIES orva_wireguard_plugin
   LABELS plugin)
 
-if(ORVA_FUZZ AND NOT WIN32)
+if(ORVA_FUZZ AND NOT WIN32 AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   include(${CMAKE_CURRENT_LIST_DIR}/fuzz/dispatcher_fuzz.cmake)
 endif()
