@@ -95,9 +95,11 @@ class PluginEnv {
   virtual bool CreateDirectories(const std::string& path) = 0;
 
   enum class WriteOutcome { kOpenFailed, kWriteFailed, kWritten };
-  // Creates or truncates |path| and writes |bytes| unchanged (binary), giving
-  // a newly created file the security descriptor |sddl| (SDDL text; empty
-  // means the folder's inherited default).
+  // Creates or truncates |path| and writes |bytes| unchanged (binary). A
+  // non-empty |sddl| (SDDL text) is the file's security descriptor: given to
+  // a new file, and its DACL applied to an existing one; an SDDL text that
+  // cannot be converted fails the open. Empty means the folder's inherited
+  // default. kWriteFailed covers a failed write and a failed close.
   virtual WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                                  const std::string& sddl) = 0;
 

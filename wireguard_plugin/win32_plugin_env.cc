@@ -288,7 +288,8 @@ PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const
 
   if (!sddl.empty()) {
     // CreateFile applies the descriptor only to a file it creates; an
-    // existing file (an earlier save) gets the same DACL here.
+    // existing file gets the same DACL here. A refusal is not fatal: such a
+    // file was normally created by an earlier save, with the descriptor.
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL dacl = nullptr;
