@@ -89,9 +89,35 @@ class Cleanup {
   std::vector<std::string> paths_;
 };
 
+// Moves a folder out of the way for the scope and puts it back afterwards,
+// so the tests start from a machine without WireGuard even in a prefix where
+// other tests installed it.
+class SetAside {
+ public:
+  explicit SetAside(std::string path) : path_(std::move(path)), aside_(path_ + ".orva-test-aside") {
+    moved_ = ::MoveFileA(path_.c_str(), aside_.c_str()) != 0;
+  }
+  ~SetAside() {
+    if (moved_) ::MoveFileA(aside_.c_str(), path_.c_str());
+  }
+
+ private:
+  std::string path_;
+  std::string aside_;
+  bool moved_ = false;
+};
+
 class Win32PluginTest : public ::testing::Test {
  protected:
+  ~Win32PluginTest() override {
+    if (had_registry_key_) RunAnyway("reg add HKLM\\SOFTWARE\\WireGuard /f");
+  }
+
+  SetAside program_files_{"C:\\Program Files\\WireGuard"};
+  SetAside program_files_x86_{"C:\\Program Files (x86)\\WireGuard"};
+  SetAside program_data_{"C:\\ProgramData\\WireGuard"};
   RecordingEnv env_;
+  bool had_registry_key_ = env_.MachineKeyExists("SOFTWARE\\WireGuard");
   WireguardPlugin plugin_{nullptr, env_};
 };
 
