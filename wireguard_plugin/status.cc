@@ -2,7 +2,11 @@
 // output of `wg.exe show "orva_divuv"`.
 //
 // Status: a fixed list of case-sensitive marker tests over the whole output,
-// first hit wins. Counters: the first line holding "transfer:" that yields
+// first hit wins. "interface:" counts only where it begins a line, as in the
+// tool's report of a running tunnel ("interface: orva_divuv"): the tool's
+// error for a tunnel that does not exist, "Unable to access interface: No
+// such file or directory", also holds the word, and must not read as
+// connected, or connecting would be skipped as "Already connected". Counters: the first line holding "transfer:" that yields
 // two values, e.g.
 //     transfer: 56.59 KiB received, 3.73 MiB sent
 // Each value is read together with the unit word after it (B, KiB, MiB, GiB,
@@ -22,6 +26,18 @@ namespace {
 
 bool Contains(const std::string& text, const char* what) {
   return text.find(what) != std::string::npos;
+}
+
+// True when |text| has a line (after a line feed, or at the very start)
+// beginning with |what|.
+bool HasLineStartingWith(const std::string& text, const std::string& what) {
+  for (size_t at = 0; at < text.size();) {
+    if (text.compare(at, what.size(), what) == 0) return true;
+    const size_t line_end = text.find('\n', at);
+    if (line_end == std::string::npos) break;
+    at = line_end + 1;
+  }
+  return false;
 }
 
 std::string StatusCommand(const std::string& wg_short_path) {
@@ -146,7 +162,7 @@ std::string WireguardPlugin::GetVPNStatus() {
         return "connected";
       }
     }
-    if (Contains(output, "interface:")) {
+    if (HasLineStartingWith(output, "interface:")) {
       PluginLog("Found 'interface:' in output, status: connected");
       return "connected";
     }

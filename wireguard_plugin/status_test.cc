@@ -109,6 +109,13 @@ TEST_F(StatusTest, ErrorOutputAndEmptyOutputAreDisconnectedWhateverTheCode) {
   EXPECT_EQ(plugin_.GetVPNStatus(), "disconnected");
   EXPECT_EQ(CountLogged("Status command result code: 1"), 1);
 
+  // The tool's own errors name the interface but do not start a line with it:
+  // a missing tunnel, or one it may not read, is not a running one.
+  EXPECT_EQ(StatusOf("Unable to access interface: No such file or directory\r\n"), "disconnected");
+  EXPECT_EQ(StatusOf("Unable to access interface: Permission denied\r\n"), "disconnected");
+  EXPECT_EQ(CountLogged("Found 'interface:' in output, status: connected"), 0);
+  EXPECT_EQ(StatusOf("peer: x\r\ninterface: orva_divuv\r\n"), "connected");
+
   EXPECT_EQ(StatusOf(""), "disconnected");
   EXPECT_EQ(env_.logs.back(), Log("No connection indicators found, status: disconnected"));
   for (const std::string& line : env_.logs) {
