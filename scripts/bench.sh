@@ -3,7 +3,8 @@
 #
 #   scripts/bench.sh [extra Google Benchmark flags...]
 #
-# 1. Builds the optimised native tree (scripts/build.sh bench) and runs
+# 1. Builds orva_bench in the optimised native tree (the "bench" kind of
+#    scripts/build.sh) and runs
 #    orva_bench: the codec against msgpack-cxx, nlohmann-json's CBOR and
 #    memcpy, and one method call through the native channel path. Figures go
 #    to <build>/bench/results/native.json (Google Benchmark's JSON).
@@ -14,7 +15,8 @@
 # 3. Prints the summary table (bench/summarize.py).
 #
 # ORVA_BUILD_ROOT chooses the build root (default <repo>/build); ORVA_JOBS the
-# build parallelism. Benchmarks print figures only: nothing here passes or
+# build parallelism; ORVA_BENCH_RUNS the timed runs per command under Wine
+# (default 15). Benchmarks print figures only: nothing here passes or
 # fails on speed.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,8 +24,21 @@ cd "$root"
 build_root=${ORVA_BUILD_ROOT:-$root/build}
 results=$build_root/bench/results
 
+jobs=${ORVA_JOBS:-$(nproc)}
+
+# Configures a tree as scripts/build.sh would, but builds only |target|, so a
+# benchmark run does not wait for (or stop at) the rest of the project.
+build_target() {
+  local kind=$1 target=$2
+  shift 2
+  if [[ ! -f $build_root/$kind/CMakeCache.txt ]]; then
+    cmake -S "$root" -B "$build_root/$kind" -G Ninja "$@" >/dev/null
+  fi
+  cmake --build "$build_root/$kind" --target "$target" -- -j"$jobs"
+}
+
 bash scripts/setup.sh
-bash scripts/build.sh bench
+build_target bench orva_bench -DCMAKE_BUILD_TYPE=Release -DORVA_BENCH=ON
 mkdir -p "$results"
 
 echo "== native benchmarks"
@@ -32,22 +47,21 @@ echo "== native benchmarks"
 
 echo "== command runner under Wine"
 runner_json=
-if [[ ! -f $build_root/windows/CMakeCache.txt ]]; then
-  # Configure the Windows tree without building all of it.
-  cmake -S "$root" -B "$build_root/windows" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    >/dev/null
-fi
-cmake --build "$build_root/windows" --target bench_command_runner -- -j"${ORVA_JOBS:-$(nproc)}"
-source scripts/wine-env.sh
-prefix=$build_root/windows/wineprefix
-orva_wine_session_start "$prefix"
-trap 'orva_wine_session_stop "$prefix"' EXIT
-if wine "$build_root/windows/bin/bench_command_runner.exe" \
-     --json "$(winepath -w "$results/command_runner.json" 2>/dev/null)" </dev/null; then
-  runner_json=$results/command_runner.json
+if build_target windows bench_command_runner \
+     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release; then
+  source scripts/wine-env.sh
+  prefix=$build_root/windows/wineprefix
+  # Fails harmlessly when a server for the prefix is already up.
+  orva_wine_session_start "$prefix" || true
+  trap 'orva_wine_session_stop "$prefix"' EXIT
+  if wine "$build_root/windows/bin/bench_command_runner.exe" --runs "${ORVA_BENCH_RUNS:-15}" \
+       --json "$(winepath -w "$results/command_runner.json")" </dev/null; then
+    runner_json=$results/command_runner.json
+  else
+    echo "bench.sh: the command-runner benchmark failed; its figures are left out" >&2
+  fi
 else
-  echo "bench.sh: the command-runner benchmark failed; its figures are left out" >&2
+  echo "bench.sh: bench_command_runner did not build; its figures are left out" >&2
 fi
 
 echo
