@@ -40,8 +40,10 @@ const flutter::StandardCodecSerializer& Serializer() {
   return flutter::StandardCodecSerializer::DefaultInstance();
 }
 
+// Looked up once, as a channel does: ForSerializer takes the registry's lock.
 const flutter::StandardMethodCodec& Codec() {
-  return flutter::StandardMethodCodec::ForSerializer();
+  static const flutter::StandardMethodCodec& codec = flutter::StandardMethodCodec::ForSerializer();
+  return codec;
 }
 
 // One shape in every implementation's own form, plus each encoding of it.
