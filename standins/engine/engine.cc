@@ -72,7 +72,8 @@ bool OrvaEngineLastArgumentArrayWasNull(void) {
   return last.argument_array_was_null;
 }
 
-FlutterDesktopEngineRef FlutterDesktopEngineCreate(const FlutterDesktopEngineProperties* properties) {
+FlutterDesktopEngineRef FlutterDesktopEngineCreate(
+    const FlutterDesktopEngineProperties* properties) {
   CountCall(__func__);
   if (!properties) {
     std::fprintf(stderr, "flutter_windows (stand-in): engine properties missing\n");
@@ -134,8 +135,7 @@ FlutterDesktopPluginRegistrarRef FlutterDesktopEngineGetPluginRegistrar(
 }
 
 void FlutterDesktopEngineSetNextFrameCallback(FlutterDesktopEngineRef engine,
-                                              FlutterDesktopOnNextFrame callback,
-                                              void* user_data) {
+                                              FlutterDesktopOnNextFrame callback, void* user_data) {
   CountCall(__func__);
   if (!engine) return;
   engine->next_frame_callback = callback;
@@ -161,7 +161,8 @@ FlutterDesktopTextureRegistrarRef FlutterDesktopRegistrarGetTextureRegistrar(
   return registrar && registrar->engine ? &registrar->engine->texture_registrar : nullptr;
 }
 
-FlutterDesktopViewRef FlutterDesktopPluginRegistrarGetView(FlutterDesktopPluginRegistrarRef registrar) {
+FlutterDesktopViewRef FlutterDesktopPluginRegistrarGetView(
+    FlutterDesktopPluginRegistrarRef registrar) {
   CountCall(__func__);
   if (!registrar || !registrar->engine || !registrar->engine->controller) return nullptr;
   return standin::ControllerView(registrar->engine->controller);

@@ -8,7 +8,8 @@ namespace standin {
 std::string HumanBytes(int64_t bytes) {
   // Work on the magnitude as unsigned so that the most negative count is fine.
   const bool negative = bytes < 0;
-  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(bytes) : static_cast<uint64_t>(bytes);
+  const uint64_t magnitude =
+      negative ? 0 - static_cast<uint64_t>(bytes) : static_cast<uint64_t>(bytes);
   const std::string sign = negative ? "-" : "";
   if (magnitude < 1024) return sign + std::to_string(magnitude) + " B";
   static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};

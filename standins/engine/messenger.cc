@@ -122,10 +122,9 @@ bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const cha
   return messenger->available && messenger->engine;
 }
 
-bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                          const char* channel, const uint8_t* message,
-                                          size_t message_size, FlutterDesktopBinaryReply reply,
-                                          void* user_data) {
+bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
+                                          const uint8_t* message, size_t message_size,
+                                          FlutterDesktopBinaryReply reply, void* user_data) {
   CountCall(__func__);
   if (!messenger || !channel) return false;
   std::lock_guard<std::recursive_mutex> guard(messenger->availability_lock);

@@ -61,8 +61,8 @@ void ResetRecords() {
 
 std::wstring Utf8ToWide(const std::string& text) {
   if (text.empty()) return std::wstring();
-  int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0);
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
   if (length > 0) {
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
@@ -73,8 +73,8 @@ std::wstring Utf8ToWide(const std::string& text) {
 
 std::string WideToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
   std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
   if (length > 0) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),

@@ -1,8 +1,8 @@
 // File system and process access of the scripted session (see session_io.h).
 #include "standins/engine/session_io.h"
 
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <vector>
@@ -50,7 +50,8 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 
 }  // namespace
 
-std::unique_ptr<TranscriptFile> TranscriptFile::Create(const std::string& path, std::string* error) {
+std::unique_ptr<TranscriptFile> TranscriptFile::Create(const std::string& path,
+                                                       std::string* error) {
   std::wstring full = FullPath(path);
   CreateParentFolders(full);
   UniqueFile file(CreateFileW(full.c_str(), GENERIC_WRITE,
@@ -135,7 +136,8 @@ void ProcessDiagnostics(uint64_t* handles, uint64_t* private_bytes) {
   PROCESS_MEMORY_COUNTERS_EX counters{};
   counters.cb = sizeof counters;
   uint64_t bytes = 0;
-  if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+  if (GetProcessMemoryInfo(GetCurrentProcess(),
+                           reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                            sizeof counters)) {
     bytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
   }

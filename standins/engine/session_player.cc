@@ -38,7 +38,8 @@ SessionPlayer::SessionPlayer(std::vector<SessionStep> steps,
       redraw_(std::move(redraw)),
       reply_timeout_ms_(reply_timeout_ms),
       startup_error_(std::move(startup_error)) {
-  SetSessionState(startup_error_.empty() ? "waiting for the first frame" : "no session: " + startup_error_);
+  SetSessionState(startup_error_.empty() ? "waiting for the first frame"
+                                         : "no session: " + startup_error_);
 }
 
 SessionPlayer::~SessionPlayer() { Stop(); }
@@ -179,18 +180,18 @@ void SessionPlayer::RunNextStep() {
 
 void SessionPlayer::RunCall(const SessionStep& step) {
   std::vector<uint8_t> bytes = EncodeSessionCall(step.name, step.arguments);
-  state_->last_call = step.arguments_text.empty() ? step.name : step.name + " " + ToJson(step.arguments);
+  state_->last_call =
+      step.arguments_text.empty() ? step.name : step.name + " " + ToJson(step.arguments);
   state_->last_reply.clear();
   pending_method_ = step.name;
   SetSessionState("waiting for " + step.name);
   HWND view = view_;
   // Mark the call as in flight before the handler runs: it may answer at once.
   pending_token_ = -1;
-  int64_t token = DeliverMessage(messenger_, kSessionChannel, bytes.data(), bytes.size(),
-                                 [view](int64_t answered) {
-                                   PostMessageW(view, kSessionReplyMessage,
-                                                static_cast<WPARAM>(answered), 0);
-                                 });
+  int64_t token = DeliverMessage(
+      messenger_, kSessionChannel, bytes.data(), bytes.size(), [view](int64_t answered) {
+        PostMessageW(view, kSessionReplyMessage, static_cast<WPARAM>(answered), 0);
+      });
   if (token == 0) {
     // Nobody listens on the channel: the UI would see "not implemented".
     pending_token_ = 0;

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "engine_client/flutter_desktop_api.h"
+#include "standins/engine/session_io.h"
 #include "standins/engine/session_script.h"
 #include "standins/engine/transcript.h"
-#include "standins/engine/session_io.h"
 #include "standins/engine/view_state.h"
 
 namespace standin {

@@ -48,11 +48,24 @@ std::string ResolveEscapes(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 1 < text.size()) {
       switch (text[i + 1]) {
-        case 'n': out.push_back('\n'); ++i; continue;
-        case 'r': out.push_back('\r'); ++i; continue;
-        case 't': out.push_back('\t'); ++i; continue;
-        case '\\': out.push_back('\\'); ++i; continue;
-        default: break;
+        case 'n':
+          out.push_back('\n');
+          ++i;
+          continue;
+        case 'r':
+          out.push_back('\r');
+          ++i;
+          continue;
+        case 't':
+          out.push_back('\t');
+          ++i;
+          continue;
+        case '\\':
+          out.push_back('\\');
+          ++i;
+          continue;
+        default:
+          break;
       }
     }
     out.push_back(text[i]);
@@ -68,7 +81,8 @@ SessionStep Invalid(SessionStep step, const std::string& error) {
 
 SessionStep ParseDirective(SessionStep step, const std::string& rest) {
   if (step.name == "@sleep") {
-    if (rest.empty() || rest.size() > 9 || rest.find_first_not_of("0123456789") != std::string::npos) {
+    if (rest.empty() || rest.size() > 9 ||
+        rest.find_first_not_of("0123456789") != std::string::npos) {
       return Invalid(step, "@sleep needs a whole number of milliseconds");
     }
     unsigned long ms = std::stoul(rest);

@@ -177,16 +177,16 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   controller->holder.reset(CreateWindowExW(0, standin::kHolderClass, L"", WS_POPUP, 0, 0, 0, 0,
                                            nullptr, nullptr, standin::LibraryModule(), nullptr));
   if (!controller->holder.valid()) return nullptr;
-  controller->window = CreateWindowExW(
-      0, standin::kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
-      width > 0 ? width : 0, height > 0 ? height : 0, controller->holder.get(), nullptr,
-      standin::LibraryModule(), controller.get());
+  controller->window =
+      CreateWindowExW(0, standin::kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                      width > 0 ? width : 0, height > 0 ? height : 0, controller->holder.get(),
+                      nullptr, standin::LibraryModule(), controller.get());
   if (!controller->window) return nullptr;
   engine->controller = controller.get();
   FlutterDesktopViewController* raw = controller.get();
-  controller->session = standin::SessionPlayer::FromEnvironment(
-      raw->window, raw->holder.get(), engine->messenger, &raw->state,
-      [raw] { standin::RequestFrame(raw); });
+  controller->session =
+      standin::SessionPlayer::FromEnvironment(raw->window, raw->holder.get(), engine->messenger,
+                                              &raw->state, [raw] { standin::RequestFrame(raw); });
   standin::RequestFrame(raw);
   return controller.release();
 }
@@ -209,14 +209,15 @@ void FlutterDesktopViewControllerDestroy(FlutterDesktopViewControllerRef control
   delete controller;
 }
 
-FlutterDesktopViewRef FlutterDesktopViewControllerGetView(FlutterDesktopViewControllerRef controller) {
+FlutterDesktopViewRef FlutterDesktopViewControllerGetView(
+    FlutterDesktopViewControllerRef controller) {
   CountCall(__func__);
   return standin::ControllerView(controller);
 }
 
-bool FlutterDesktopViewControllerHandleTopLevelWindowProc(FlutterDesktopViewControllerRef controller,
-                                                          HWND window, UINT message, WPARAM wparam,
-                                                          LPARAM lparam, LRESULT* result) {
+bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
+    FlutterDesktopViewControllerRef controller, HWND window, UINT message, WPARAM wparam,
+    LPARAM lparam, LRESULT* result) {
   CountCall(__func__);
   // The stand-in UI needs nothing from the top-level window: every message
   // is left to the host, unless a test asked for one to be consumed.

@@ -74,9 +74,9 @@ void PaintView(HDC dc, int width, int height, const ViewState& state) {
   std::vector<Row> rows = {
       {"Received", state.have_stats ? HumanBytes(state.received_bytes) : "\xE2\x80\x93"},
       {"Sent", state.have_stats ? HumanBytes(state.sent_bytes) : "\xE2\x80\x93"},
-      {"WireGuard installed", state.wireguard_installed < 0   ? "unknown"
-                              : state.wireguard_installed ? "yes"
-                                                          : "no"},
+      {"WireGuard installed", state.wireguard_installed < 0 ? "unknown"
+                              : state.wireguard_installed   ? "yes"
+                                                            : "no"},
       {"Calls answered", std::to_string(state.calls_answered)},
       {"Session", state.session_state},
       {"Last call", state.last_call.empty() ? "\xE2\x80\x93" : state.last_call},

@@ -11,8 +11,8 @@ namespace standin {
 struct ViewState {
   // "idle (no session)", "running", "waiting for <method>", "finished", ...
   std::string session_state = "idle (no session)";
-  std::string status_word;       // last "getStatus" success value; empty: none yet
-  bool have_stats = false;       // a "getStats" map has been seen
+  std::string status_word;  // last "getStatus" success value; empty: none yet
+  bool have_stats = false;  // a "getStats" map has been seen
   int64_t received_bytes = 0;
   int64_t sent_bytes = 0;
   int wireguard_installed = -1;  // last "isWireguardInstalled": -1 unknown, 0 no, 1 yes

@@ -92,7 +92,8 @@ TEST(EngineStart, RefusesToRunWithoutItsRuntimeFiles) {
   ScratchFolder folder;
   auto try_start = [] {
     FlutterDesktopEngineRef engine = CreateEngine();
-    FlutterDesktopViewControllerRef controller = FlutterDesktopViewControllerCreate(100, 80, engine);
+    FlutterDesktopViewControllerRef controller =
+        FlutterDesktopViewControllerCreate(100, 80, engine);
     bool started = controller != nullptr;
     if (controller) {
       FlutterDesktopViewControllerDestroy(controller);
@@ -241,7 +242,8 @@ TEST(Messenger, SentMessagesGetOneEmptyReplyOnTheLoopThreadOrNone) {
   const uint8_t message[] = {1};
   EXPECT_TRUE(FlutterDesktopMessengerSend(messenger, "ui", message, 1));
   ReplyLog answered;
-  EXPECT_TRUE(FlutterDesktopMessengerSendWithReply(messenger, "ui", message, 1, LogReply, &answered));
+  EXPECT_TRUE(
+      FlutterDesktopMessengerSendWithReply(messenger, "ui", message, 1, LogReply, &answered));
   EXPECT_EQ(answered.calls, 0);  // not from inside the send
   OrvaEnginePumpMessages();
   EXPECT_EQ(answered.calls, 1);
@@ -250,12 +252,13 @@ TEST(Messenger, SentMessagesGetOneEmptyReplyOnTheLoopThreadOrNone) {
   EXPECT_EQ(answered.calls, 1);
 
   ReplyLog pending_at_exit;
-  EXPECT_TRUE(
-      FlutterDesktopMessengerSendWithReply(messenger, "ui", message, 1, LogReply, &pending_at_exit));
+  EXPECT_TRUE(FlutterDesktopMessengerSendWithReply(messenger, "ui", message, 1, LogReply,
+                                                   &pending_at_exit));
   ReplyLog refused;
   OrvaEngineSetMessengerAvailable(messenger, false);
   EXPECT_FALSE(FlutterDesktopMessengerSend(messenger, "ui", message, 1));
-  EXPECT_FALSE(FlutterDesktopMessengerSendWithReply(messenger, "ui", message, 1, LogReply, &refused));
+  EXPECT_FALSE(
+      FlutterDesktopMessengerSendWithReply(messenger, "ui", message, 1, LogReply, &refused));
   FlutterDesktopEngineDestroy(engine);
   EXPECT_EQ(pending_at_exit.calls, 1);  // promised, so delivered before the engine ends
   OrvaEnginePumpMessages();
@@ -273,13 +276,16 @@ TEST(Registrars, OnePerNameDestroyedWithTheEngine) {
   OrvaEngineResetRecords();
   g_destroyed.clear();
   FlutterDesktopEngineRef engine = CreateEngine();
-  g_first_registrar = FlutterDesktopEngineGetPluginRegistrar(engine, "ConnectivityPlusWindowsPlugin");
-  FlutterDesktopPluginRegistrarRef other = FlutterDesktopEngineGetPluginRegistrar(engine, "WireguardPlugin");
+  g_first_registrar =
+      FlutterDesktopEngineGetPluginRegistrar(engine, "ConnectivityPlusWindowsPlugin");
+  FlutterDesktopPluginRegistrarRef other =
+      FlutterDesktopEngineGetPluginRegistrar(engine, "WireguardPlugin");
   ASSERT_TRUE(g_first_registrar);
   ASSERT_TRUE(other);
   EXPECT_NE(g_first_registrar, other);
   EXPECT_EQ(FlutterDesktopEngineGetPluginRegistrar(engine, "WireguardPlugin"), other);
-  EXPECT_EQ(FlutterDesktopPluginRegistrarGetMessenger(other), FlutterDesktopEngineGetMessenger(engine));
+  EXPECT_EQ(FlutterDesktopPluginRegistrarGetMessenger(other),
+            FlutterDesktopEngineGetMessenger(engine));
   EXPECT_TRUE(FlutterDesktopRegistrarGetTextureRegistrar(other));
   EXPECT_EQ(FlutterDesktopPluginRegistrarGetView(other), nullptr);  // headless
   FlutterDesktopPluginRegistrarSetDestructionHandler(other, NoteDestroyed);
@@ -453,7 +459,8 @@ TEST(Textures, RegisterNotifyAndUnregisterWithOneCompletion) {
   EXPECT_EQ(FlutterDesktopTextureRegistrarRegisterExternalTexture(textures, &short_record), -1);
 
   EXPECT_TRUE(FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(textures, pixel_id));
-  EXPECT_TRUE(FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(textures, surface_id));
+  EXPECT_TRUE(
+      FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(textures, surface_id));
   EXPECT_FALSE(FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(textures, 999999));
   OrvaEnginePumpMessages();
   EXPECT_EQ(log.requests, 2);

@@ -42,7 +42,9 @@ TEST(JsonParse, ScalarsTakeTheNarrowestFittingAlternative) {
 
 TEST(JsonParse, StringsResolveEveryEscapeToUtf8) {
   EXPECT_EQ(std::get<std::string>(Parse(R"("\"\\\/\b\f\n\r\t")")), "\"\\/\b\f\n\r\t");
-  EXPECT_EQ(std::get<std::string>(Parse(R"("\u00e9\u0041")")), "\xC3\xA9" "A");
+  EXPECT_EQ(std::get<std::string>(Parse(R"("\u00e9\u0041")")),
+            "\xC3\xA9"
+            "A");
   EXPECT_EQ(std::get<std::string>(Parse(R"("\u20AC")")), "\xE2\x82\xAC");
   EXPECT_EQ(std::get<std::string>(Parse(R"("\ud83d\ude00")")), "\xF0\x9F\x98\x80");
   EXPECT_EQ(std::get<std::string>(Parse("\"\xD0\x9D\xD0\xB5\"")), "\xD0\x9D\xD0\xB5");
@@ -63,11 +65,28 @@ TEST(JsonParse, ArraysBecomeListsAndObjectsMapsWithStringKeys) {
 }
 
 TEST(JsonParse, MalformedTextIsRefusedWithAReason) {
-  const char* bad[] = {"",        "tru",          "nul",       "01",          "1.",
-                       "-",       "1e",           "[1,]",      "[1 2]",       "{\"a\" 1}",
-                       "{1: 2}",  "{\"a\": 1,}",  "\"abc",     "\"\\x\"",     "\"\\u12\"",
-                       "\"\\ud800\"", "\"\\ud800\\u0041\"", "\"\\udc00\"", "\"a\nb\"",
-                       "1e999",   "[1] x",        "'text'"};
+  const char* bad[] = {"",
+                       "tru",
+                       "nul",
+                       "01",
+                       "1.",
+                       "-",
+                       "1e",
+                       "[1,]",
+                       "[1 2]",
+                       "{\"a\" 1}",
+                       "{1: 2}",
+                       "{\"a\": 1,}",
+                       "\"abc",
+                       "\"\\x\"",
+                       "\"\\u12\"",
+                       "\"\\ud800\"",
+                       "\"\\ud800\\u0041\"",
+                       "\"\\udc00\"",
+                       "\"a\nb\"",
+                       "1e999",
+                       "[1] x",
+                       "'text'"};
   for (const char* text : bad) {
     EncodableValue value;
     std::string error;
@@ -109,8 +128,8 @@ TEST(JsonWrite, EveryAlternativeHasItsJsonForm) {
   // Keys that are not strings are written as their JSON text, quoted.
   EXPECT_EQ(ToJson(EncodableValue(ValueMap{{EncodableValue(int32_t{1}), EncodableValue("a")}})),
             "{\"1\": \"a\"}");
-  EXPECT_EQ(ToJson(EncodableValue(ValueMap{{EncodableValue(ValueList{EncodableValue("k")}),
-                                            EncodableValue()}})),
+  EXPECT_EQ(ToJson(EncodableValue(
+                ValueMap{{EncodableValue(ValueList{EncodableValue("k")}), EncodableValue()}})),
             "{\"[\\\"k\\\"]\": null}");
   EXPECT_EQ(ToJson(EncodableValue(flutter::CustomValue(42))), "null");
 }
@@ -224,12 +243,13 @@ TEST(Transcript, RepliesProducedByTheCodecBecomeTheirLines) {
   };
   EncodableValue stats(ValueMap{{EncodableValue("rx"), EncodableValue(int64_t{6707})},
                                 {EncodableValue("tx"), EncodableValue(int64_t{0})}});
-  EXPECT_EQ(ReplyLine("getStats", decode(*codec.EncodeSuccessReply(&stats))),
-            "{\"method\": \"getStats\", \"reply\": \"success\", \"value\": {\"rx\": 6707, \"tx\": 0}}");
+  EXPECT_EQ(
+      ReplyLine("getStats", decode(*codec.EncodeSuccessReply(&stats))),
+      "{\"method\": \"getStats\", \"reply\": \"success\", \"value\": {\"rx\": 6707, \"tx\": 0}}");
   EXPECT_EQ(ReplyLine("disconnect", decode(*codec.EncodeSuccessReply())),
             "{\"method\": \"disconnect\", \"reply\": \"success\", \"value\": null}");
-  EXPECT_EQ(ReplyLine("connect", decode(*codec.EncodeErrorReply("INVALID_ARGUMENT",
-                                                                  "\xD0\x9D\xD0\xB5\n"))),
+  EXPECT_EQ(ReplyLine("connect",
+                      decode(*codec.EncodeErrorReply("INVALID_ARGUMENT", "\xD0\x9D\xD0\xB5\n"))),
             "{\"method\": \"connect\", \"reply\": \"error\", \"code\": \"INVALID_ARGUMENT\", "
             "\"message\": \"\xD0\x9D\xD0\xB5\\n\", \"details\": null}");
   EncodableValue details(ValueList{EncodableValue(1.0)});
@@ -271,9 +291,10 @@ TEST(Transcript, SessionEventLines) {
             "\"arguments: \\\"x\\\"\"}");
   EXPECT_EQ(DiagnosticsLine(123, 4567890123ULL),
             "{\"method\": \"@diagnostics\", \"handles\": 123, \"private_bytes\": 4567890123}");
-  EXPECT_EQ(FailedLine("@write", "creating C:\\x failed (error 5)"),
-            "{\"method\": \"@write\", \"reply\": \"failed\", \"message\": \"creating C:\\\\x failed "
-            "(error 5)\"}");
+  EXPECT_EQ(
+      FailedLine("@write", "creating C:\\x failed (error 5)"),
+      "{\"method\": \"@write\", \"reply\": \"failed\", \"message\": \"creating C:\\\\x failed "
+      "(error 5)\"}");
 }
 
 TEST(HumanBytes, BytesBelowOneKibibyteThenTwoDecimals) {

@@ -66,7 +66,8 @@ void OnMessage(FlutterDesktopMessengerRef, const FlutterDesktopMessage* message,
     return;
   }
   const std::string& method = call->method_name();
-  flutter::EncodableValue arguments = call->arguments() ? *call->arguments() : flutter::EncodableValue();
+  flutter::EncodableValue arguments =
+      call->arguments() ? *call->arguments() : flutter::EncodableValue();
   if (GetCurrentThreadId() != g_host.loop_thread) {
     Respond(handle, codec.EncodeErrorReply("WRONG_THREAD", method));
   } else if (!g_host.first_frame) {
@@ -136,7 +137,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
   switch (message) {
     case WM_SIZE:
       if (g_host.controller) {
-        HWND view = FlutterDesktopViewGetHWND(FlutterDesktopViewControllerGetView(g_host.controller));
+        HWND view =
+            FlutterDesktopViewGetHWND(FlutterDesktopViewControllerGetView(g_host.controller));
         RECT client;
         GetClientRect(window, &client);
         MoveWindow(view, 0, 0, client.right, client.bottom, TRUE);
@@ -165,9 +167,9 @@ int main(int argc, char** argv) {
   window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
   window_class.lpszClassName = L"OrvaSessionHost";
   RegisterClassW(&window_class);
-  g_host.window = CreateWindowExW(0, L"OrvaSessionHost", L"ORVA session host", WS_OVERLAPPEDWINDOW,
-                                  10, 10, 900, 700, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                  nullptr);
+  g_host.window =
+      CreateWindowExW(0, L"OrvaSessionHost", L"ORVA session host", WS_OVERLAPPEDWINDOW, 10, 10, 900,
+                      700, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!g_host.window) return 1;
   RECT client;
   GetClientRect(g_host.window, &client);

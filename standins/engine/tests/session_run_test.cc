@@ -107,28 +107,32 @@ TEST_F(SessionRun, EveryKindOfReplyBecomesItsTranscriptLine) {
   WriteFile(doomed, "bye");
   const std::string written = Narrow(folder_) + "\\nested\\deeper\\written.txt";
   const std::string script =
-      "# every kind of reply, one call at a time\n"                                  // 1
-      "isWireguardInstalled\n"                                                       // 2
+      "# every kind of reply, one call at a time\n"  // 1
+      "isWireguardInstalled\n"                       // 2
       "echo {\"config\": \"[Interface]\\nKey = a\\u00e9\\ud83d\\ude00\", "
       "\"n\": [1, 2147483648, 9223372036854775808, 0.5, -1e-07, true, null], \"empty\": {}}\n"
-      "\n"                                                                           // 4
-      "echo\r\n"                                                                     // 5
-      "echo \"\\u0001\\t\"\n"                                                        // 6
-      "fail [1, \"two\"]\n"                                                          // 7
-      "getStatus\n"                                                                  // 8
-      "getStats\n"                                                                   // 9
-      "later\n"                                                                      // 10
-      "twice\n"                                                                      // 11
-      "garbage\n"                                                                    // 12
-      "unknownMethod {\"a\": 1}\n"                                                   // 13
-      "echo {\"config\": }\n"                                                        // 14
-      "@bogus directive\n"                                                           // 15
-      "@write " + written + " line one\\nline two\n"                                 // 16
-      "@delete " + Narrow(doomed) + "\n"                                             // 17
-      "@diagnostics\n"                                                               // 18
-      "@sleep 1\n"                                                                   // 19
-      "echo 3000000000\n"                                                            // 20
-      "quit\n"                                                                       // 21
+      "\n"                          // 4
+      "echo\r\n"                    // 5
+      "echo \"\\u0001\\t\"\n"       // 6
+      "fail [1, \"two\"]\n"         // 7
+      "getStatus\n"                 // 8
+      "getStats\n"                  // 9
+      "later\n"                     // 10
+      "twice\n"                     // 11
+      "garbage\n"                   // 12
+      "unknownMethod {\"a\": 1}\n"  // 13
+      "echo {\"config\": }\n"       // 14
+      "@bogus directive\n"          // 15
+      "@write " +
+      written +
+      " line one\\nline two\n"  // 16
+      "@delete " +
+      Narrow(doomed) +
+      "\n"                 // 17
+      "@diagnostics\n"     // 18
+      "@sleep 1\n"         // 19
+      "echo 3000000000\n"  // 20
+      "quit\n"             // 21
       "echo \"never sent\"\n";
   EXPECT_EQ(Run(script), 0);
 
@@ -197,9 +201,13 @@ TEST_F(SessionRun, DirectivesThatFailAreReported) {
   std::getline(lines, write_line);
   std::getline(lines, delete_line);
   EXPECT_FALSE(std::getline(lines, rest));
-  EXPECT_EQ(write_line.rfind("{\"method\": \"@write\", \"reply\": \"failed\", \"message\": \"creating ", 0), 0u)
+  EXPECT_EQ(write_line.rfind(
+                "{\"method\": \"@write\", \"reply\": \"failed\", \"message\": \"creating ", 0),
+            0u)
       << write_line;
-  EXPECT_EQ(delete_line.rfind("{\"method\": \"@delete\", \"reply\": \"failed\", \"message\": \"deleting ", 0), 0u)
+  EXPECT_EQ(delete_line.rfind(
+                "{\"method\": \"@delete\", \"reply\": \"failed\", \"message\": \"deleting ", 0),
+            0u)
       << delete_line;
 }
 
