@@ -54,8 +54,8 @@ EncodableValue Record(Lcg& random) {
   ValueMap endpoint;
   endpoint[Str("host")] = EncodableValue(random.Word(8, 24) + ".example.net");
   endpoint[Str("port")] = EncodableValue(static_cast<int32_t>(random.Next() % 65536));
-  endpoint[Str("weights")] = EncodableValue(ValueList{EncodableValue(random.Double()),
-                                                      EncodableValue(random.Double())});
+  endpoint[Str("weights")] =
+      EncodableValue(ValueList{EncodableValue(random.Double()), EncodableValue(random.Double())});
   ValueMap record;
   record[Str("id")] = EncodableValue(random.Int32());
   record[Str("name")] = EncodableValue(random.Word(6, 30));
@@ -76,7 +76,8 @@ msgpack::object ArrayOf(const std::vector<T>& elements, msgpack::zone& zone) {
   array.via.array.size = static_cast<uint32_t>(elements.size());
   array.via.array.ptr = static_cast<msgpack::object*>(
       zone.allocate_align(sizeof(msgpack::object) * elements.size(), alignof(msgpack::object)));
-  for (size_t i = 0; i < elements.size(); ++i) array.via.array.ptr[i] = msgpack::object(elements[i]);
+  for (size_t i = 0; i < elements.size(); ++i)
+    array.via.array.ptr[i] = msgpack::object(elements[i]);
   return array;
 }
 
@@ -86,8 +87,8 @@ std::string ConfigText() {
   Lcg random;
   std::string text = "[Interface]\nPrivateKey = " + Base64Key(random) +
                      "\nAddress = 10.66.0.2/32\nDNS = 10.66.0.1\nMTU = 1420\n\n"
-                     "[Peer]\nPublicKey = " + Base64Key(random) +
-                     "\nPresharedKey = " + Base64Key(random) +
+                     "[Peer]\nPublicKey = " +
+                     Base64Key(random) + "\nPresharedKey = " + Base64Key(random) +
                      "\nAllowedIPs = 0.0.0.0/0, ::/0\nEndpoint = 203.0.113.7:51820\n"
                      "PersistentKeepalive = 25\n";
   // Fill up to the exact size with a comment line, as a generated file might.
@@ -155,7 +156,8 @@ msgpack::object ToMsgpack(const EncodableValue& value, msgpack::zone& zone) {
   return std::visit(
       [&zone](const auto& content) -> msgpack::object {
         using T = std::decay_t<decltype(content)>;
-        if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, flutter::CustomValue>) {
+        if constexpr (std::is_same_v<T, std::monostate> ||
+                      std::is_same_v<T, flutter::CustomValue>) {
           return msgpack::object();
         } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, int32_t> ||
                              std::is_same_v<T, int64_t> || std::is_same_v<T, double>) {
@@ -205,7 +207,8 @@ nlohmann::json ToJson(const EncodableValue& value) {
   return std::visit(
       [](const auto& content) -> nlohmann::json {
         using T = std::decay_t<decltype(content)>;
-        if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, flutter::CustomValue>) {
+        if constexpr (std::is_same_v<T, std::monostate> ||
+                      std::is_same_v<T, flutter::CustomValue>) {
           return nullptr;
         } else if constexpr (std::is_same_v<T, int32_t>) {
           return static_cast<int64_t>(content);

@@ -216,20 +216,15 @@ void RegisterCodecBenchmarks() {
     bool bulk_only;
   };
   const Row rows[] = {
-      {"encode", "ours", EncodeOurs, false},
-      {"encode", "msgpack", EncodeMsgpack, false},
-      {"encode", "nlohmann_cbor", EncodeCbor, false},
-      {"encode", "memcpy", EncodeMemcpy, true},
-      {"decode", "ours", DecodeOurs, false},
-      {"decode", "msgpack", DecodeMsgpack, false},
-      {"decode", "nlohmann_cbor", DecodeCbor, false},
-      {"decode", "memcpy", DecodeMemcpy, true},
+      {"encode", "ours", EncodeOurs, false},          {"encode", "msgpack", EncodeMsgpack, false},
+      {"encode", "nlohmann_cbor", EncodeCbor, false}, {"encode", "memcpy", EncodeMemcpy, true},
+      {"decode", "ours", DecodeOurs, false},          {"decode", "msgpack", DecodeMsgpack, false},
+      {"decode", "nlohmann_cbor", DecodeCbor, false}, {"decode", "memcpy", DecodeMemcpy, true},
   };
   for (const auto& shape : shapes) {
     for (const Row& row : rows) {
       if (row.bulk_only && shape->payload_size == 0) continue;
-      std::string name =
-          std::string(row.operation) + "/" + shape->name + "/" + row.implementation;
+      std::string name = std::string(row.operation) + "/" + shape->name + "/" + row.implementation;
       benchmark::RegisterBenchmark(name.c_str(), row.function, shape.get());
     }
   }

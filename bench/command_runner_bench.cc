@@ -29,8 +29,8 @@
 // The tunnel "orva_divuv" is brought up first with the stand-in
 // wireguard.exe, in a private state folder, so wg.exe reports a running
 // tunnel as it would in use; it is removed again at the end.
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <atomic>
@@ -177,9 +177,9 @@ Figures Summarise(std::vector<double> samples) {
 }
 
 struct Comparison {
-  std::string label;       // "status" or "direct"
-  std::string command;     // as given to ExecuteCommand
-  std::string line;        // as handed to CreateProcessA
+  std::string label;    // "status" or "direct"
+  std::string command;  // as given to ExecuteCommand
+  std::string line;     // as handed to CreateProcessA
   Figures execute;
   Figures run_hidden;    // the platform's process run alone, without the log lines
   Figures bare;          // detached child
@@ -336,8 +336,7 @@ class ProcessWatch {
 int ScriptedRunCount(bool tool_starts) {
   FakePluginEnv fake;
   const std::string wg = "C:\\Program Files\\WireGuard\\wg.exe";
-  fake.paths = {"C:\\Program Files\\WireGuard", "C:\\Program Files\\WireGuard\\wireguard.exe",
-                wg};
+  fake.paths = {"C:\\Program Files\\WireGuard", "C:\\Program Files\\WireGuard\\wireguard.exe", wg};
   fake.environment["PROGRAMFILES"] = "C:\\Program Files";
   fake.on_run = [tool_starts](const std::string&) {
     ProcessRun run;
@@ -511,10 +510,11 @@ int main(int argc, char** argv) {
     print("PluginEnv::RunHidden alone (no log lines)", c.run_hidden);
     print("bare CreateProcessA + wait, detached", c.bare);
     print("bare CreateProcessA + wait, hidden console", c.bare_console);
-    std::printf("    ExecuteCommand / bare detached = %.3f, / bare hidden console = %.3f"
-                " (target <= 1.1)\n\n",
-                c.bare.median > 0 ? c.execute.median / c.bare.median : 0.0,
-                c.bare_console.median > 0 ? c.execute.median / c.bare_console.median : 0.0);
+    std::printf(
+        "    ExecuteCommand / bare detached = %.3f, / bare hidden console = %.3f"
+        " (target <= 1.1)\n\n",
+        c.bare.median > 0 ? c.execute.median / c.bare.median : 0.0,
+        c.bare_console.median > 0 ? c.execute.median / c.bare_console.median : 0.0);
   }
   std::printf("One GetVPNStatus (answered \"%s\"):\n", status_counted.c_str());
   std::printf("    command runs, scripted machine, tool starts:      %d\n", scripted_runs);
