@@ -15,8 +15,8 @@ bash scripts/setup.sh
 echo "== building the Windows product"
 bash scripts/build.sh windows
 
-build=$root/build/windows
-out=$root/build/demo
+build=${ORVA_BUILD_ROOT:-$root/build}/windows
+out=${ORVA_BUILD_ROOT:-$root/build}/demo
 source scripts/wine-env.sh
 orva_display_start
 trap orva_display_stop EXIT

@@ -11,16 +11,17 @@ bash scripts/setup.sh
 bash scripts/build.sh native
 bash scripts/build.sh windows
 
+builds=${ORVA_BUILD_ROOT:-$root/build}
 status=0
 echo "== native tests (AddressSanitizer, UndefinedBehaviorSanitizer, fuzz smoke runs)"
-(cd build/native && ctest --output-on-failure -j"$(nproc)") || status=1
+(cd "$builds/native" && ctest --output-on-failure -j"$(nproc)") || status=1
 
 echo "== Windows tests under Wine"
 source scripts/wine-env.sh
 orva_display_start
-prefix=$root/build/windows/wineprefix
+prefix=$builds/windows/wineprefix
 orva_wine_session_start "$prefix"
 trap 'orva_wine_session_stop "$prefix"; orva_display_stop' EXIT
-(cd build/windows && ORVA_WINEPREFIX=$prefix ctest --output-on-failure -j"$(nproc)") || status=1
+(cd "$builds/windows" && ORVA_WINEPREFIX=$prefix ctest --output-on-failure -j"$(nproc)") || status=1
 
 exit $status

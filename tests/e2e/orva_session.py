@@ -276,7 +276,7 @@ def main():
             if time.monotonic() > deadline:
                 console.say(f"!! session did not end within {args.timeout:.0f} s")
                 break
-            time.sleep(0.1)
+            time.sleep(0.02)
         if exit_code is None:
             os.killpg(exe.pid, signal.SIGKILL)
         time.sleep(1.0)  # the last log lines
