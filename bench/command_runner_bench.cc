@@ -11,7 +11,7 @@
 //    (which goes through the command interpreter because of the
 //    redirection), and the tool alone without it,
 //        "<short wg.exe path>" show orva_divuv
-//    Each is timed four ways, interleaved run by run so that drift in Wine's
+//    Each is timed five ways, interleaved run by run so that drift in Wine's
 //    speed hits all alike (medians are reported):
 //      - WireguardPlugin::ExecuteCommand (log lines, pipe, hidden child,
 //        reading its output, exit code);
@@ -19,7 +19,10 @@
 //      - a bare CreateProcessA of the very command line ExecuteCommand handed
 //        to the system, output to NUL, and a wait for the process: once with
 //        the design's creation flags (a detached child) and once with the
-//        runner's own (CREATE_NO_WINDOW: a hidden console for the child).
+//        runner's own (CREATE_NO_WINDOW: a hidden console for the child);
+//      - the latter with its output in a pipe read on the calling thread,
+//        which separates the cost of the pipe from that of the runner's
+//        reader thread.
 // 2. How many processes one status query starts: the RunHidden calls one
 //    GetVPNStatus makes (over a scripted FakePluginEnv, for a tool that
 //    starts and for one that cannot, and over the real system), and the
@@ -29,8 +32,10 @@
 // The tunnel "orva_divuv" is brought up first with the stand-in
 // wireguard.exe, in a private state folder, so wg.exe reports a running
 // tunnel as it would in use; it is removed again at the end.
-#include <tlhelp32.h>
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 
 #include <algorithm>
 #include <atomic>
@@ -126,33 +131,53 @@ double NowMicroseconds() {
 constexpr DWORD kDetachedFlags = CREATE_NO_WINDOW | DETACHED_PROCESS;
 constexpr DWORD kHiddenConsoleFlags = CREATE_NO_WINDOW;
 
+// Where a bare run's child writes its output.
+enum class BareOutput {
+  kNul,   // the NUL device: the child's work without any capturing
+  kPipe,  // a pipe read to its end on the calling thread, with no reader thread
+};
+
 // CreateProcessA of |command_line| started as the command runner starts it
 // (hidden, the same start-up fields, handles inherited, |flags|), with
-// standard output and error going to NUL instead of a pipe, and a wait for it
-// to end. The child therefore does the same work; what is left out is the
-// pipe, reading the output and the log lines. Returns false when the process
-// could not be started.
-bool BareRun(const std::string& command_line, DWORD flags) {
+// standard output and error going to |output|, and a wait for it to end. The
+// child therefore does the same work; what is left out is the runner's reader
+// thread and bounds, and the log lines. Returns false when the process could
+// not be started.
+bool BareRun(const std::string& command_line, DWORD flags, BareOutput output = BareOutput::kNul) {
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  UniqueHandle null_device(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       &inheritable, OPEN_EXISTING, 0, nullptr));
-  if (!null_device) return false;
+  UniqueHandle read_end;
+  UniqueHandle write_end;
+  if (output == BareOutput::kPipe) {
+    if (!CreatePipe(read_end.Put(), write_end.Put(), &inheritable, 0) ||
+        !SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0)) {
+      return false;
+    }
+  } else {
+    write_end.Reset(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &inheritable, OPEN_EXISTING, 0, nullptr));
+    if (!write_end) return false;
+  }
   std::vector<char> buffer(command_line.begin(), command_line.end());
   buffer.push_back('\0');
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
-  startup.hStdOutput = null_device.Get();
-  startup.hStdError = null_device.Get();
+  startup.hStdOutput = write_end.Get();
+  startup.hStdError = write_end.Get();
   PROCESS_INFORMATION created{};
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                      &startup, &created)) {
-    return false;
-  }
+  const BOOL started = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, flags,
+                                      nullptr, nullptr, &startup, &created);
+  write_end.Reset();
+  if (!started) return false;
   UniqueProcessInformation process;
   process.Adopt(created);
-  null_device.Reset();
+  if (read_end) {
+    char chunk[512];
+    DWORD read = 0;
+    while (ReadFile(read_end.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+    }
+  }
   WaitForSingleObject(process.process.Get(), INFINITE);
   return true;
 }
@@ -184,6 +209,7 @@ struct Comparison {
   Figures run_hidden;    // the platform's process run alone, without the log lines
   Figures bare;          // detached child
   Figures bare_console;  // child with a hidden console
+  Figures bare_pipe;     // child with a hidden console, output read from a pipe inline
   int exit_code = 0;
   size_t output_size = 0;
   std::string first_line;  // of the last run's output
@@ -203,7 +229,7 @@ Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, PluginEnv& syst
     BareRun(env.last_command_line, kHiddenConsoleFlags);
   }
   result.line = env.last_command_line;
-  std::vector<double> execute, run_hidden, bare, bare_console;
+  std::vector<double> execute, run_hidden, bare, bare_console, bare_pipe;
   for (int i = 0; i < runs; ++i) {
     double start = NowMicroseconds();
     result.exit_code = plugin.ExecuteCommand(command, output);
@@ -222,11 +248,16 @@ Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, PluginEnv& syst
     start = NowMicroseconds();
     if (!BareRun(result.line, kHiddenConsoleFlags)) result.bare_failed = true;
     bare_console.push_back(NowMicroseconds() - start);
+
+    start = NowMicroseconds();
+    if (!BareRun(result.line, kHiddenConsoleFlags, BareOutput::kPipe)) result.bare_failed = true;
+    bare_pipe.push_back(NowMicroseconds() - start);
   }
   result.execute = Summarise(execute);
   result.run_hidden = Summarise(run_hidden);
   result.bare = Summarise(bare);
   result.bare_console = Summarise(bare_console);
+  result.bare_pipe = Summarise(bare_pipe);
   return result;
 }
 
@@ -510,6 +541,7 @@ int main(int argc, char** argv) {
     print("PluginEnv::RunHidden alone (no log lines)", c.run_hidden);
     print("bare CreateProcessA + wait, detached", c.bare);
     print("bare CreateProcessA + wait, hidden console", c.bare_console);
+    print("the same reading a pipe (no reader thread)", c.bare_pipe);
     std::printf(
         "    ExecuteCommand / bare detached = %.3f, / bare hidden console = %.3f"
         " (target <= 1.1)\n\n",
@@ -538,8 +570,8 @@ int main(int argc, char** argv) {
            {std::pair<const char*, const Figures*>{"execute_command", &c.execute},
             std::pair<const char*, const Figures*>{"run_hidden", &c.run_hidden},
             std::pair<const char*, const Figures*>{"bare_create_process", &c.bare},
-            std::pair<const char*, const Figures*>{"bare_create_process_console",
-                                                   &c.bare_console}}) {
+            std::pair<const char*, const Figures*>{"bare_create_process_console", &c.bare_console},
+            std::pair<const char*, const Figures*>{"bare_create_process_pipe", &c.bare_pipe}}) {
         if (!first) json << ",\n";
         first = false;
         json << JsonRow("command_runner/" + c.label + "/" + implementation, *figures, runs);
