@@ -125,10 +125,17 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   // CREATE_NO_WINDOW alone: the child gets a hidden console that the tools
   // it starts share, so their output reaches our pipe too. A detached child
   // has no console and its children's output would be lost.
+  //
+  // The child starts suspended and joins a job of its own before it runs, so
+  // that everything it starts is in the job too: when a run has to be ended,
+  // the whole tree goes, including a tool that cmd.exe started and that
+  // would otherwise hang on, holding the pipe, after cmd.exe is terminated.
+  // Without a job (the system refuses one) only the child is terminated.
   PROCESS_INFORMATION info{};
   std::vector<char> buffer = WritableCommandLine(command_line);
-  BOOL created = ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &startup, &info);
+  BOOL created =
+      ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
   buffer.clear();
   // Only the child may hold the write end now, or the read never ends.
   write_end.Reset();
@@ -138,7 +145,13 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   }
   UniqueProcessInformation child;
   child.Adopt(info);
+  UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+  if (job && !::AssignProcessToJobObject(job.Get(), child.process.Get())) job.Reset();
+  ::ResumeThread(child.thread.Get());
   child.thread.Reset();
+  auto end_child = [&child, &job] {
+    if (!job || !::TerminateJobObject(job.Get(), 1)) ::TerminateProcess(child.process.Get(), 1);
+  };
 
   UniqueHandle reader_thread = StartReader(reader);
   if (!reader_thread) {
@@ -148,7 +161,7 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
     // reader out of its blocked ReadFile. If the read cannot be cancelled,
     // the reader keeps its own reference to the state and finishes when the
     // last holder of the write end goes away.
-    ::TerminateProcess(child.process.Get(), 1);
+    end_child();
     ::CancelSynchronousIo(reader_thread.Get());
     ::WaitForSingleObject(reader_thread.Get(), 1000);
     run.output = reader->Output();
@@ -165,7 +178,7 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
       break;
     }
     case WAIT_TIMEOUT:
-      ::TerminateProcess(child.process.Get(), 1);
+      end_child();
       run.terminated = true;
       break;
     default:
