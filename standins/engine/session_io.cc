@@ -114,6 +114,23 @@ bool DeleteFileIfPresent(const std::string& path, std::string* error) {
   return false;
 }
 
+bool SetReadOnly(const std::string& path, bool read_only, std::string* error) {
+  const std::wstring full = FullPath(path);
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetLastError(ERROR_ACCESS_DENIED);
+    *error = LastErrorText("marking", path);
+    return false;
+  }
+  const DWORD wanted = read_only ? (attributes | FILE_ATTRIBUTE_READONLY)
+                                 : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (!SetFileAttributesW(full.c_str(), wanted)) {
+    *error = LastErrorText("marking", path);
+    return false;
+  }
+  return true;
+}
+
 void ProcessDiagnostics(uint64_t* handles, uint64_t* private_bytes) {
   DWORD handle_count = 0;
   if (!GetProcessHandleCount(GetCurrentProcess(), &handle_count) || handle_count == 0) {

@@ -1,6 +1,6 @@
 // The scripted session's contact with the file system and the process: the
-// session file, the transcript, the @write / @delete / @diagnostics
-// directives. Paths are UTF-8; relative ones resolve against the working
+// session file, the transcript, the @write / @delete / @readonly /
+// @writable / @diagnostics directives. Paths are UTF-8; relative ones resolve against the working
 // directory.
 #ifndef ORVA_STANDINS_ENGINE_SESSION_IO_H_
 #define ORVA_STANDINS_ENGINE_SESSION_IO_H_
@@ -32,6 +32,8 @@ bool ReadWholeFile(const std::string& path, std::string* contents, std::string* 
 bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error);
 // Deletes the file |path|; a file that does not exist is not an error.
 bool DeleteFileIfPresent(const std::string& path, std::string* error);
+// Sets or clears the read-only attribute of the existing file |path|.
+bool SetReadOnly(const std::string& path, bool read_only, std::string* error);
 // This process's open handle count and private memory (bytes).
 void ProcessDiagnostics(uint64_t* handles, uint64_t* private_bytes);
 // The value of an environment variable as UTF-8; false when it is not set.

@@ -161,6 +161,8 @@ void SessionPlayer::RunNextStep() {
       return;
     case SessionStep::Kind::kWrite:
     case SessionStep::Kind::kDelete:
+    case SessionStep::Kind::kReadOnly:
+    case SessionStep::Kind::kWritable:
     case SessionStep::Kind::kDiagnostics:
       RunDirective(step);
       PostNextStep();
@@ -275,6 +277,9 @@ void SessionPlayer::RunDirective(const SessionStep& step) {
     ok = WriteWholeFile(step.path, step.text, &error);
   } else if (step.kind == SessionStep::Kind::kDelete) {
     ok = DeleteFileIfPresent(step.path, &error);
+  } else if (step.kind == SessionStep::Kind::kReadOnly ||
+             step.kind == SessionStep::Kind::kWritable) {
+    ok = SetReadOnly(step.path, step.kind == SessionStep::Kind::kReadOnly, &error);
   } else {
     uint64_t handles = 0, private_bytes = 0;
     ProcessDiagnostics(&handles, &private_bytes);

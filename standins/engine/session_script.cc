@@ -106,6 +106,15 @@ SessionStep ParseDirective(SessionStep step, const std::string& rest) {
     step.kind = SessionStep::Kind::kDelete;
     return step;
   }
+  if (step.name == "@readonly" || step.name == "@writable") {
+    std::string remainder;
+    if (!TakePath(rest, &step.path, &remainder) || !remainder.empty()) {
+      return Invalid(step, step.name + " needs exactly one PATH");
+    }
+    step.kind =
+        step.name == "@readonly" ? SessionStep::Kind::kReadOnly : SessionStep::Kind::kWritable;
+    return step;
+  }
   if (step.name == "@diagnostics") {
     if (!rest.empty()) return Invalid(step, "@diagnostics takes no argument");
     step.kind = SessionStep::Kind::kDiagnostics;

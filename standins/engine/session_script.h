@@ -9,6 +9,8 @@
 //                             may use \n, \r, \t and \\; PATH may be quoted
 //                             ("C:\with blanks\f.txt") to hold blanks
 //   @delete PATH              delete the file PATH (a missing file is fine)
+//   @readonly PATH            mark the existing file PATH read-only
+//   @writable PATH            clear the file's read-only mark again
 //   @diagnostics              record the process's handle count and memory
 //   METHOD [JSON]             call METHOD, with the JSON value (after one
 //                             blank) as its arguments, or none
@@ -27,7 +29,17 @@ namespace standin {
 constexpr uint32_t kMaxSleepMs = 86400000;
 
 struct SessionStep {
-  enum class Kind { kCall, kQuit, kSleep, kWrite, kDelete, kDiagnostics, kInvalid };
+  enum class Kind {
+    kCall,
+    kQuit,
+    kSleep,
+    kWrite,
+    kDelete,
+    kReadOnly,
+    kWritable,
+    kDiagnostics,
+    kInvalid
+  };
   Kind kind = Kind::kInvalid;
   int line_number = 0;
   // kCall: the method; directives: "@sleep", "@write", ...; kInvalid: the
@@ -37,7 +49,7 @@ struct SessionStep {
   flutter::EncodableValue arguments;
   std::string arguments_text;
   uint32_t sleep_ms = 0;  // kSleep
-  std::string path;       // kWrite, kDelete (UTF-8)
+  std::string path;       // kWrite, kDelete, kReadOnly, kWritable (UTF-8)
   std::string text;       // kWrite, escapes resolved
   std::string error;      // kInvalid
 };

@@ -195,8 +195,10 @@ TEST(SessionScript, Directives) {
       "@write \"C:\\with blank\\b.txt\" text\n"
       "@write C:\\empty.txt\n"
       "@delete C:\\tmp\\a.conf\n"
-      "@diagnostics\n");
-  ASSERT_EQ(steps.size(), 6u);
+      "@diagnostics\n"
+      "@readonly \"C:\\with blank\\b.txt\"\n"
+      "@writable C:\\empty.txt\n");
+  ASSERT_EQ(steps.size(), 8u);
   EXPECT_EQ(steps[0].kind, SessionStep::Kind::kSleep);
   EXPECT_EQ(steps[0].sleep_ms, 250u);
   EXPECT_EQ(steps[1].kind, SessionStep::Kind::kWrite);
@@ -210,6 +212,10 @@ TEST(SessionScript, Directives) {
   EXPECT_EQ(steps[4].path, "C:\\tmp\\a.conf");
   EXPECT_EQ(steps[5].kind, SessionStep::Kind::kDiagnostics);
   EXPECT_EQ(steps[5].name, "@diagnostics");
+  EXPECT_EQ(steps[6].kind, SessionStep::Kind::kReadOnly);
+  EXPECT_EQ(steps[6].path, "C:\\with blank\\b.txt");
+  EXPECT_EQ(steps[7].kind, SessionStep::Kind::kWritable);
+  EXPECT_EQ(steps[7].path, "C:\\empty.txt");
 }
 
 TEST(SessionScript, LinesThatFitNothingSayWhy) {
@@ -223,8 +229,10 @@ TEST(SessionScript, LinesThatFitNothingSayWhy) {
       "@delete a b\n"
       "@diagnostics now\n"
       "@launch x\n"
-      " getStatus\n");
-  ASSERT_EQ(steps.size(), 10u);
+      " getStatus\n"
+      "@readonly\n"
+      "@writable a b\n");
+  ASSERT_EQ(steps.size(), 12u);
   for (const SessionStep& step : steps) {
     EXPECT_EQ(step.kind, SessionStep::Kind::kInvalid) << step.line_number;
     EXPECT_FALSE(step.error.empty()) << step.line_number;

@@ -211,4 +211,23 @@ TEST_F(SessionRun, DirectivesThatFailAreReported) {
       << delete_line;
 }
 
+TEST_F(SessionRun, ReadOnlyMarkBlocksWritesUntilCleared) {
+  const std::string file = Narrow(folder_) + "\\locked.txt";
+  const std::string missing = Narrow(folder_) + "\\missing.txt";
+  EXPECT_EQ(Run("@write " + file + " first\n@readonly " + file + "\n@write " + file +
+                " second\n@readonly " + missing + "\n@writable " + file + "\n@write " + file +
+                " third\nquit\n"),
+            0);
+  // Only the write while marked and the mark of a missing file fail.
+  std::istringstream lines(transcript_);
+  std::string blocked, unmarked, rest;
+  std::getline(lines, blocked);
+  std::getline(lines, unmarked);
+  EXPECT_FALSE(std::getline(lines, rest)) << rest;
+  EXPECT_EQ(blocked.rfind("{\"method\": \"@write\", \"reply\": \"failed\"", 0), 0u) << blocked;
+  EXPECT_EQ(unmarked.rfind("{\"method\": \"@readonly\", \"reply\": \"failed\"", 0), 0u)
+      << unmarked;
+  EXPECT_EQ(ReadFile(folder_ + L"\\locked.txt"), "third");
+}
+
 }  // namespace
