@@ -40,6 +40,16 @@ void ByteBufferStreamReader::TakeBytes(uint8_t* destination, size_t length) {
   position_ += length;
 }
 
+const uint8_t* ByteBufferStreamReader::TakeInPlace(size_t length) {
+  if (position_ > size_ || length > size_ - position_) {
+    ReportInvalidStreamRead();
+    return nullptr;
+  }
+  const uint8_t* first = bytes_ + position_;
+  position_ += length;
+  return first;
+}
+
 void ByteBufferStreamReader::SkipToAlignment(uint8_t alignment) {
   if (alignment == 0) return;
   size_t misalignment = position_ % alignment;

@@ -60,6 +60,12 @@ class ByteBufferStreamReader : public ByteStreamReader {
 
   size_t position() const { return position_; }
 
+  // The next |length| bytes where they lie in the buffer, moving past them;
+  // when they are not all there, the diagnostic, null, and the position
+  // unchanged (as TakeBytes). Lets the serializer build strings and arrays
+  // straight from the message instead of zero-filling and then copying.
+  const uint8_t* TakeInPlace(size_t length);
+
  private:
   const uint8_t* bytes_;
   size_t size_;
@@ -75,6 +81,9 @@ class ByteBufferStreamWriter : public ByteStreamWriter {
   void PutByte(uint8_t byte) override;
   void PutBytes(const uint8_t* bytes, size_t length) override;
   void PadToAlignment(uint8_t alignment) override;
+
+  // The vector written to (the serializer's fast path appends to it directly).
+  std::vector<uint8_t>& buffer() const { return *buffer_; }
 
  private:
   std::vector<uint8_t>* buffer_;

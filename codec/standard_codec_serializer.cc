@@ -30,10 +30,15 @@
 // list that runs out read as nulls, each with its diagnostic line.
 #include "codec/standard_codec_serializer.h"
 
+#include <cstddef>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <typeinfo>
 #include <utility>
+
+#include "codec/standard_encoded_size.h"
 
 namespace flutter {
 
@@ -61,6 +66,9 @@ constexpr uint8_t kLength16 = 254;
 constexpr uint8_t kLength32 = 255;
 
 constexpr size_t kMaxNestingDepth = 512;
+
+// Room given at once to an empty output vector on the fast writing path.
+constexpr size_t kInitialBufferCapacity = 64;
 
 // The decoding state of one reader, shared by the nested reads of one value.
 // The serializer has no state of its own, so it lives with the thread for the
@@ -128,6 +136,54 @@ class ContainerClaim {
   size_t owed_before_;
 };
 
+// The reader when it is exactly a ByteBufferStreamReader, whose bytes can be
+// taken in place; null for any other reader (a derived one included, whose
+// overrides must see every read).
+ByteBufferStreamReader* AsBufferReader(ByteStreamReader* stream) {
+  return typeid(*stream) == typeid(ByteBufferStreamReader)
+             ? static_cast<ByteBufferStreamReader*>(stream)
+             : nullptr;
+}
+
+// Walks the elements of a typed array lying at any alignment in a byte
+// buffer, reading each with memcpy, so a vector can be built from them in one
+// pass (no zero-filling first).
+template <typename T>
+class UnalignedElements {
+ public:
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = T;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const T*;
+  using reference = T;
+
+  explicit UnalignedElements(const uint8_t* bytes) : bytes_(bytes) {}
+  T operator*() const {
+    T value;
+    std::memcpy(&value, bytes_, sizeof(T));
+    return value;
+  }
+  T operator[](difference_type n) const { return *(*this + n); }
+  UnalignedElements& operator++() { return *this += 1; }
+  UnalignedElements& operator--() { return *this -= 1; }
+  UnalignedElements& operator+=(difference_type n) {
+    bytes_ += n * static_cast<difference_type>(sizeof(T));
+    return *this;
+  }
+  UnalignedElements& operator-=(difference_type n) { return *this += -n; }
+  UnalignedElements operator+(difference_type n) const { return UnalignedElements(*this) += n; }
+  UnalignedElements operator-(difference_type n) const { return UnalignedElements(*this) -= n; }
+  difference_type operator-(const UnalignedElements& other) const {
+    return (bytes_ - other.bytes_) / static_cast<difference_type>(sizeof(T));
+  }
+  bool operator==(const UnalignedElements& other) const { return bytes_ == other.bytes_; }
+  bool operator!=(const UnalignedElements& other) const { return bytes_ != other.bytes_; }
+  bool operator<(const UnalignedElements& other) const { return bytes_ < other.bytes_; }
+
+ private:
+  const uint8_t* bytes_;
+};
+
 // Windows targets (x86-64, ARM64) are little-endian, so the host byte order
 // of scalars and array elements is the wire order.
 template <typename T>
@@ -157,16 +213,24 @@ void WriteTypedArray(const std::vector<T>& elements, const StandardCodecSerializ
 
 // Strings (codes 5 and 7) and byte arrays (8).
 template <typename Bytes>
-Bytes ReadByteRun(const StandardCodecSerializer& serializer, ByteStreamReader* stream,
-                  const BudgetScope& scope) {
+EncodableValue ReadByteRun(const StandardCodecSerializer& serializer, ByteStreamReader* stream,
+                           const BudgetScope& scope) {
   size_t length = serializer.ReadLength(stream);
   if (length > scope.FreeBytes()) {
     ReportInvalidStreamRead();
-    return Bytes();
+    return EncodableValue(Bytes());
+  }
+  if (length == 0) return EncodableValue(Bytes());
+  if (ByteBufferStreamReader* buffer = AsBufferReader(stream)) {
+    const auto* first =
+        reinterpret_cast<const typename Bytes::value_type*>(buffer->TakeInPlace(length));
+    if (first == nullptr) return EncodableValue(Bytes(length, 0));
+    // Built where it will stay: a short string is not copied again by a move.
+    return EncodableValue(std::in_place_type<Bytes>, first, first + length);
   }
   Bytes bytes(length, 0);
-  if (length > 0) stream->TakeBytes(reinterpret_cast<uint8_t*>(&bytes[0]), length);
-  return bytes;
+  stream->TakeBytes(reinterpret_cast<uint8_t*>(&bytes[0]), length);
+  return EncodableValue(std::move(bytes));
 }
 
 // Typed arrays (codes 9, 10, 11 and 14). The pad is skipped even when the
@@ -179,6 +243,11 @@ std::vector<T> ReadTypedArray(const StandardCodecSerializer& serializer, ByteStr
   if (count > scope.FreeBytes() / sizeof(T)) {
     ReportInvalidStreamRead();
     return std::vector<T>();
+  }
+  if (ByteBufferStreamReader* buffer = AsBufferReader(stream)) {
+    const uint8_t* first = buffer->TakeInPlace(count * sizeof(T));
+    if (first == nullptr) return std::vector<T>(count);
+    return std::vector<T>(UnalignedElements<T>(first), UnalignedElements<T>(first) + count);
   }
   std::vector<T> elements(count);
   stream->TakeBytes(reinterpret_cast<uint8_t*>(elements.data()), count * sizeof(T));
@@ -217,10 +286,198 @@ ValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamReader* st
     EncodableValue key = serializer.ReadTaggedValue(stream);
     claim.BeginElement();
     EncodableValue value = serializer.ReadTaggedValue(stream);
-    map.try_emplace(std::move(key), std::move(value));
+    // Keys arrive in ascending order from a well-behaved writer, so the end
+    // is the usual place; any other key is still placed by a full search.
+    map.try_emplace(map.end(), std::move(key), std::move(value));
   }
   return map;
 }
+
+// The common case, the default serializer writing into a byte vector, is
+// encoded here without a virtual call per byte: every byte goes straight into
+// the vector. The bytes are exactly those of the general path below
+// (StandardCodecSerializer::WriteValue through the stream), which any other
+// serializer or stream still takes. StandardEncodedEnd sizes the same bytes,
+// so that the method codec can reserve a whole message at once.
+size_t LengthSize(size_t length) { return length < kLength16 ? 1 : length <= 0xFFFF ? 3 : 5; }
+
+size_t AlignUp(size_t position, size_t alignment) {
+  size_t misalignment = position % alignment;
+  return misalignment == 0 ? position : position + alignment - misalignment;
+}
+
+template <typename T>
+size_t TypedArrayEnd(const std::vector<T>& elements, size_t position) {
+  position += LengthSize(elements.size());
+  if (elements.empty()) return position;
+  return AlignUp(position, sizeof(T)) + elements.size() * sizeof(T);
+}
+
+}  // namespace
+
+// The cases below and in DirectWriter::Write are EncodableValue's alternative
+// indices (0 null, 1 bool, 2 int32, ... 12 CustomValue, 13 float array).
+size_t StandardEncodedEnd(const EncodableValue& value, size_t position) {
+  ++position;  // type code
+  switch (value.index()) {
+    case 2:
+      return position + 4;
+    case 3:
+      return position + 8;
+    case 4:
+      return AlignUp(position, 8) + 8;
+    case 5: {
+      size_t size = std::get<std::string>(value).size();
+      return position + LengthSize(size) + size;
+    }
+    case 6: {
+      size_t size = std::get<std::vector<uint8_t>>(value).size();
+      return position + LengthSize(size) + size;
+    }
+    case 7:
+      return TypedArrayEnd(std::get<std::vector<int32_t>>(value), position);
+    case 8:
+      return TypedArrayEnd(std::get<std::vector<int64_t>>(value), position);
+    case 9:
+      return TypedArrayEnd(std::get<std::vector<double>>(value), position);
+    case 10: {
+      const auto& list = std::get<ValueList>(value);
+      position += LengthSize(list.size());
+      for (const EncodableValue& element : list) position = StandardEncodedEnd(element, position);
+      return position;
+    }
+    case 11: {
+      const auto& map = std::get<ValueMap>(value);
+      position += LengthSize(map.size());
+      for (const auto& [key, entry_value] : map) {
+        position = StandardEncodedEnd(entry_value, StandardEncodedEnd(key, position));
+      }
+      return position;
+    }
+    case 13:
+      return TypedArrayEnd(std::get<std::vector<float>>(value), position);
+    default:  // null, booleans, CustomValue: the code alone
+      return position;
+  }
+}
+
+namespace {
+
+class DirectWriter {
+ public:
+  explicit DirectWriter(std::vector<uint8_t>& out) : out_(out) {}
+
+  void PutByte(uint8_t byte) { out_.push_back(byte); }
+  void PutBytes(const void* bytes, size_t length) {
+    const auto* first = static_cast<const uint8_t*>(bytes);
+    out_.insert(out_.end(), first, first + length);
+  }
+  template <typename T>
+  void PutScalar(T value) {
+    uint8_t bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    PutBytes(bytes, sizeof(T));
+  }
+  void PadToAlignment(size_t alignment) { out_.resize(AlignUp(out_.size(), alignment), 0); }
+  void PutLength(size_t length) {
+    if (length < kLength16) {
+      PutByte(static_cast<uint8_t>(length));
+    } else if (length <= 0xFFFF) {
+      PutByte(kLength16);
+      PutScalar(static_cast<uint16_t>(length));
+    } else {
+      PutByte(kLength32);
+      PutScalar(static_cast<uint32_t>(length));  // only the low 32 bits fit the form
+    }
+  }
+  template <typename T>
+  void PutTypedArray(uint8_t code, const std::vector<T>& elements) {
+    PutByte(code);
+    PutLength(elements.size());
+    if (elements.empty()) return;
+    PadToAlignment(sizeof(T));
+    PutBytes(elements.data(), elements.size() * sizeof(T));
+  }
+
+  void Write(const EncodableValue& value) {
+    switch (value.index()) {
+      case 0:
+        PutByte(kNull);
+        return;
+      case 1:
+        PutByte(std::get<bool>(value) ? kTrue : kFalse);
+        return;
+      case 2:
+        PutByte(kInt32);
+        PutScalar(std::get<int32_t>(value));
+        return;
+      case 3:
+        PutByte(kInt64);
+        PutScalar(std::get<int64_t>(value));
+        return;
+      case 4:
+        PutByte(kFloat64);
+        PadToAlignment(8);
+        PutScalar(std::get<double>(value));
+        return;
+      case 5: {
+        const auto& text = std::get<std::string>(value);
+        PutByte(kString);
+        PutLength(text.size());
+        PutBytes(text.data(), text.size());
+        return;
+      }
+      case 6: {
+        const auto& bytes = std::get<std::vector<uint8_t>>(value);
+        PutByte(kUInt8List);
+        PutLength(bytes.size());
+        PutBytes(bytes.data(), bytes.size());
+        return;
+      }
+      case 7:
+        PutTypedArray(kInt32List, std::get<std::vector<int32_t>>(value));
+        return;
+      case 8:
+        PutTypedArray(kInt64List, std::get<std::vector<int64_t>>(value));
+        return;
+      case 9:
+        PutTypedArray(kFloat64List, std::get<std::vector<double>>(value));
+        return;
+      case 10: {
+        const auto& list = std::get<ValueList>(value);
+        PutByte(kList);
+        PutLength(list.size());
+        for (const EncodableValue& element : list) Write(element);
+        return;
+      }
+      case 11: {
+        const auto& map = std::get<ValueMap>(value);
+        PutByte(kMap);
+        PutLength(map.size());
+        for (const auto& [key, entry_value] : map) {
+          Write(key);
+          Write(entry_value);
+        }
+        return;
+      }
+      case 12:
+        // The peer reads a null in its place.
+        PutByte(kNull);
+        std::cerr << "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+                  << "Custom types require codec extensions." << std::endl;
+        return;
+      case 13:
+        PutTypedArray(kFloat32List, std::get<std::vector<float>>(value));
+        return;
+      default:
+        PutByte(kNull);
+        return;
+    }
+  }
+
+ private:
+  std::vector<uint8_t>& out_;
+};
 
 }  // namespace
 
@@ -235,6 +492,20 @@ const StandardCodecSerializer& StandardCodecSerializer::DefaultInstance() {
 
 void StandardCodecSerializer::WriteValue(const EncodableValue& value,
                                          ByteStreamWriter* stream) const {
+  // Only the exact pair: a derived serializer's overrides, or a derived
+  // stream's, must see every nested value and byte.
+  if (typeid(*this) == typeid(StandardCodecSerializer) &&
+      typeid(*stream) == typeid(ByteBufferStreamWriter)) {
+    std::vector<uint8_t>& out = static_cast<ByteBufferStreamWriter*>(stream)->buffer();
+    // A full, small vector gets room for a small message at once, which then
+    // costs one allocation instead of one per doubling. A vector with room
+    // (the method codec reserves whole messages) is left as it is.
+    if (out.size() == out.capacity() && out.capacity() < kInitialBufferCapacity) {
+      out.reserve(kInitialBufferCapacity);
+    }
+    DirectWriter(out).Write(value);
+    return;
+  }
   if (const auto* boolean = std::get_if<bool>(&value)) {
     stream->PutByte(*boolean ? kTrue : kFalse);
   } else if (const auto* int32 = std::get_if<int32_t>(&value)) {
@@ -291,7 +562,8 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
 }
 
 EncodableValue StandardCodecSerializer::ReadTaggedValue(ByteStreamReader* stream) const {
-  BudgetScope scope(stream);
+  // The budget is opened (or joined) by ReadValueOfType; the type code byte
+  // itself claims nothing.
   uint8_t type = stream->TakeByte();
   return ReadValueOfType(type, stream);
 }
@@ -315,9 +587,9 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
       return EncodableValue(TakeScalar<double>(stream));
     case kLargeInt:
     case kString:
-      return EncodableValue(ReadByteRun<std::string>(*this, stream, scope));
+      return ReadByteRun<std::string>(*this, stream, scope);
     case kUInt8List:
-      return EncodableValue(ReadByteRun<std::vector<uint8_t>>(*this, stream, scope));
+      return ReadByteRun<std::vector<uint8_t>>(*this, stream, scope);
     case kInt32List:
       return EncodableValue(ReadTypedArray<int32_t>(*this, stream, scope));
     case kInt64List:

@@ -1,10 +1,14 @@
 // flutter::StandardMethodCodec and its process-wide registry.
 #include "codec/standard_method_codec.h"
 
+#include <initializer_list>
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <typeinfo>
 #include <utility>
+
+#include "codec/standard_encoded_size.h"
 
 namespace flutter {
 
@@ -12,6 +16,25 @@ namespace {
 
 constexpr uint8_t kSuccessEnvelope = 0;
 constexpr uint8_t kErrorEnvelope = 1;
+
+// A new message buffer with room for |values| written one after the other
+// from |position| on, when the serializer is the standard one whose sizes are
+// known; a derived serializer's buffer just grows as it writes.
+std::unique_ptr<std::vector<uint8_t>> NewMessage(
+    const StandardCodecSerializer* serializer, size_t position,
+    std::initializer_list<const EncodableValue*> values) {
+  auto bytes = std::make_unique<std::vector<uint8_t>>();
+  if (typeid(*serializer) == typeid(StandardCodecSerializer)) {
+    for (const EncodableValue* value : values) position = StandardEncodedEnd(*value, position);
+    bytes->reserve(position);
+  }
+  return bytes;
+}
+
+const EncodableValue& NullValue() {
+  static const EncodableValue null_value;
+  return null_value;
+}
 
 }  // namespace
 
@@ -51,30 +74,36 @@ std::unique_ptr<MethodCall> StandardMethodCodec::DecodeCall(const uint8_t* bytes
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeCall(
     const MethodCall& call) const {
-  auto bytes = std::make_unique<std::vector<uint8_t>>();
+  const EncodableValue name(call.method_name());
+  const EncodableValue& arguments = call.arguments() ? *call.arguments() : NullValue();
+  auto bytes = NewMessage(serializer_, 0, {&name, &arguments});
   ByteBufferStreamWriter stream(bytes.get());
-  serializer_->WriteValue(EncodableValue(call.method_name()), &stream);
-  serializer_->WriteValue(call.arguments() ? *call.arguments() : EncodableValue(), &stream);
+  serializer_->WriteValue(name, &stream);
+  serializer_->WriteValue(arguments, &stream);
   return bytes;
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessReply(
     const EncodableValue* result) const {
-  auto bytes = std::make_unique<std::vector<uint8_t>>();
+  const EncodableValue& value = result ? *result : NullValue();
+  auto bytes = NewMessage(serializer_, 1, {&value});
   ByteBufferStreamWriter stream(bytes.get());
   stream.PutByte(kSuccessEnvelope);
-  serializer_->WriteValue(result ? *result : EncodableValue(), &stream);
+  serializer_->WriteValue(value, &stream);
   return bytes;
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorReply(
     const std::string& code, const std::string& message, const EncodableValue* details) const {
-  auto bytes = std::make_unique<std::vector<uint8_t>>();
+  const EncodableValue code_value(code);
+  const EncodableValue message_value = message.empty() ? EncodableValue() : EncodableValue(message);
+  const EncodableValue& details_value = details ? *details : NullValue();
+  auto bytes = NewMessage(serializer_, 1, {&code_value, &message_value, &details_value});
   ByteBufferStreamWriter stream(bytes.get());
   stream.PutByte(kErrorEnvelope);
-  serializer_->WriteValue(EncodableValue(code), &stream);
-  serializer_->WriteValue(message.empty() ? EncodableValue() : EncodableValue(message), &stream);
-  serializer_->WriteValue(details ? *details : EncodableValue(), &stream);
+  serializer_->WriteValue(code_value, &stream);
+  serializer_->WriteValue(message_value, &stream);
+  serializer_->WriteValue(details_value, &stream);
   return bytes;
 }
 
