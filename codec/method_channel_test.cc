@@ -54,22 +54,6 @@ TEST_F(MethodChannelTest, DecodedCallReachesTheHandlerAndItsAnswerTheEngine) {
               ElementsAre(Bytes{0x00, 0x07, 2, 'o', 'k'}));
 }
 
-TEST_F(MethodChannelTest, ErrorEnvelopeWritesEmptyMessageAndMissingDetailsAsNull) {
-  MethodCallChannel channel(&messenger_, kChannel, &codec_);
-  channel.SetCallHandler(
-      [](const flutter::MethodCall&, std::unique_ptr<flutter::MethodResult> result) {
-        result->Error("INVALID_ARGUMENT");
-      });
-
-  const int64_t token = fake_engine::DeliverMessage(engine_, kChannel, ConnectCall());
-
-  Bytes expected = {0x01, 0x07, 0x10};
-  for (char c : std::string("INVALID_ARGUMENT")) expected.push_back(static_cast<uint8_t>(c));
-  expected.push_back(0x00);
-  expected.push_back(0x00);
-  EXPECT_THAT(fake_engine::ResponsesTo(engine_, token), ElementsAre(expected));
-}
-
 TEST_F(MethodChannelTest, UndecodableMessageGetsAnEmptyReplyAndALine) {
   MethodCallChannel channel(&messenger_, kChannel, &codec_);
   int handler_calls = 0;

