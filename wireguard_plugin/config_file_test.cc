@@ -19,6 +19,7 @@ TEST_F(ConfigFileTest, SavedBytesHaveCrLfLineEndsAndNothingElseChanges) {
   EXPECT_EQ(plugin_.SaveConfigToFile("A\nB\n"), kFile);
   EXPECT_EQ(env_.files[kFile], "A\r\nB\r\n");
 
+  // Each save replaces the whole file, a shorter text included.
   EXPECT_EQ(plugin_.SaveConfigToFile("A\r\nB"), kFile);
   EXPECT_EQ(env_.files[kFile], "A\r\r\nB");
 
@@ -73,12 +74,6 @@ TEST_F(ConfigFileTest, EveryFailureGivesAnEmptyResultAndItsLine) {
   EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
   EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("SaveConfigToFile called"),
                                                  Log("Failed to get ProgramData path")}));
-}
-
-TEST_F(ConfigFileTest, SavingTwiceKeepsTheSecondText) {
-  plugin_.SaveConfigToFile("first\n");
-  EXPECT_EQ(plugin_.SaveConfigToFile("second"), kFile);
-  EXPECT_EQ(env_.files[kFile], "second");
 }
 
 TEST_F(ConfigFileTest, DocumentsPathIsTheShellsOrEmpty) {

@@ -67,12 +67,10 @@ TEST(ConnectVPN, NonZeroInstallRunIsJudgedByCaseSensitiveWords) {
   };
   const std::vector<Case> cases = {
       {"Error: Tunnel already installed and running", true},
-      {"Service was installed", true},
       {"completed successfully", true},
       {"Successfully", false},           // capital first letter is no match
       {"Successfully installed", true},  // ... but "installed" still is
       {"ALREADY INSTALLED", false},
-      {"Error: Access is denied.", false},
       {"crash", false, 0xC0000005u, "-1073741819"},
   };
   for (const Case& c : cases) {
@@ -124,16 +122,6 @@ TEST(ConnectVPN, StopsBeforeTheInstallRunWhenSomethingIsMissing) {
     SCOPED_TRACE("no ProgramData folder");
     FakeWireguardMachine machine;
     machine.shell_folders.clear();
-    WireguardPlugin plugin(nullptr, machine);
-    EXPECT_FALSE(plugin.ConnectVPN("cfg"));
-    EXPECT_TRUE(machine.Logged("Failed to save config file"));
-    EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
-  }
-  {
-    SCOPED_TRACE("configuration folder blocked");
-    FakeWireguardMachine machine;
-    machine.blocked_folders.insert(kProgramData + "\\WireGuard\\Configurations");
-    machine.unwritable.insert(kConfigPath);
     WireguardPlugin plugin(nullptr, machine);
     EXPECT_FALSE(plugin.ConnectVPN("cfg"));
     EXPECT_TRUE(machine.Logged("Failed to save config file"));
