@@ -20,7 +20,18 @@ non-empty string, and {"<map-of>": "<int>"} a map whose values all match.
 '#log>' requires a debug-output line, exactly as written, anywhere in the
 session's log; '#nolog>' forbids one. '#file> WINDOWS-PATH JSON-STRING'
 checks a file's bytes at the end of the session (JSON string escapes; "\\n"
-in the JSON is a line feed).
+in the JSON is a line feed). '#max-seconds> N' bounds the call above: its
+reply must arrive within N seconds of the moment the call could start (the
+previous reply plus any @sleep in between; for the first call, the program's
+start).
+
+'@diagnostics' lines of the transcript are collected and printed as a table
+(handle count and private bytes per checkpoint); with --flat-after K the
+checkpoints after the first K must stay within --handle-slack handles and
+--memory-slack bytes of checkpoint K. With --no-leftovers the Wine prefix's
+processes are listed once the program has ended, and any tool the product
+starts (wg.exe, wireguard.exe, cmd.exe, msiexec.exe, the setup program) that
+is still running fails the session.
 
 Exit status 0 only when the program ended by itself with exit code 0 and
 every expectation held.
@@ -66,13 +77,22 @@ class Step:
         self.reply = None  # transcript object
         self.arrived = None  # seconds since start
         self.started = None
+        self.sleep_before = 0.0  # seconds of @sleep between the previous call and this one
+        self.max_seconds = None  # bound on the call's duration, when given
 
 
 def parse_session(path):
     steps, logs, nologs, files = [], [], [], []
+    pending_sleep = 0.0
     for raw in Path(path).read_text(encoding="utf-8").splitlines():
         line = raw.rstrip("\r")
-        if line.startswith("#>"):
+        if line.startswith("#max-seconds>"):
+            if not steps:
+                raise SystemExit(f"{path}: '#max-seconds>' before any call")
+            steps[-1].max_seconds = float(line[len("#max-seconds>"):])
+        elif line.startswith("@sleep "):
+            pending_sleep += float(line.split()[1]) / 1000.0
+        elif line.startswith("#>"):
             if not steps:
                 raise SystemExit(f"{path}: '#>' before any call")
             steps[-1].expect.append(json.loads(line[2:]))
@@ -87,6 +107,8 @@ def parse_session(path):
             continue
         else:
             steps.append(Step(len(steps) + 1, line))
+            steps[-1].sleep_before = pending_sleep
+            pending_sleep = 0.0
     return steps, logs, nologs, files
 
 
@@ -137,6 +159,14 @@ class Wine:
         return subprocess.Popen(["wine"] + argv, env=dict(self.env, **(env or {})),
                                 stdin=subprocess.DEVNULL, start_new_session=True, **kw)
 
+    def processes(self):
+        """Executable names of the prefix's running processes, lower-cased."""
+        result = subprocess.run(["wine", "winedbg", "--command", "info process"], env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, timeout=60)
+        text = result.stdout.decode("utf-8", "replace")
+        return [name.lower() for name in re.findall(r"'([^']+)'", text)]
+
     def stop(self):
         self.quiet(["wineserver", "-k"])
         self.quiet(["wineserver", "-w"], timeout=60)
@@ -173,6 +203,48 @@ def follow_log(proc, lines, console):
         console.say("      log  " + shorten(line))
 
 
+# Programs the product starts; none may outlive it.
+PRODUCT_CHILDREN = {"wg.exe", "wireguard.exe", "cmd.exe", "msiexec.exe", "wireguard-installer.exe",
+                    "wireguard_installer.exe"}
+
+
+def leftover_children(wine, console, grace_seconds=5.0):
+    """Product tools still running after the program ended (waits a moment for
+    terminated ones to go)."""
+    deadline = time.monotonic() + grace_seconds
+    while True:
+        names = wine.processes()
+        left = sorted(n for n in names if Path(n.replace("\\", "/")).name in PRODUCT_CHILDREN)
+        if not left or time.monotonic() > deadline:
+            console.say(f"processes in the prefix: {', '.join(names) or 'none listed'}")
+            return left, bool(names)
+        time.sleep(0.5)
+
+
+def diagnostics_report(points, flat_after, handle_slack, memory_slack):
+    """Prints the @diagnostics table; returns the number of failed checks."""
+    if not points:
+        return 0
+    print("  diagnostics (checkpoint, calls answered before it, handles, private bytes):")
+    for i, (calls, handles, private) in enumerate(points):
+        print(f"    {i:3d}  {calls:5d}  {handles:6d}  {private:12d}")
+    if flat_after is None:
+        return 0
+    if len(points) <= flat_after:
+        print(f"  FAILED  flat after warm-up: only {len(points)} checkpoints, need more than {flat_after}")
+        return 1
+    _, base_handles, base_private = points[flat_after]
+    worst_handles = max(h for _, h, _ in points[flat_after:]) - base_handles
+    worst_private = max(p for _, _, p in points[flat_after:]) - base_private
+    ok_h = worst_handles <= handle_slack
+    ok_m = worst_private <= memory_slack
+    print(f"  {'passed' if ok_h else 'FAILED'}  handles after warm-up: at most +{worst_handles} over "
+          f"checkpoint {flat_after} ({base_handles}); allowed +{handle_slack}")
+    print(f"  {'passed' if ok_m else 'FAILED'}  private bytes after warm-up: at most +{worst_private} over "
+          f"checkpoint {flat_after} ({base_private}); allowed +{memory_slack}")
+    return (not ok_h) + (not ok_m)
+
+
 def take_screenshot(path, console):
     path = Path(path)
     for target in (["-window", "ORVA VPN"], ["-window", "root"]):
@@ -199,6 +271,14 @@ def main():
                     help="METHOD[:N]: take a screenshot after the Nth reply to METHOD (default N=1)")
     ap.add_argument("--timeout", type=float, default=600, help="seconds the whole session may take")
     ap.add_argument("--env", action="append", default=[], help="NAME=VALUE for the program's environment")
+    ap.add_argument("--flat-after", type=int, default=None,
+                    help="K: @diagnostics checkpoints after the first K must stay flat")
+    ap.add_argument("--handle-slack", type=int, default=0, help="handles allowed above checkpoint K")
+    ap.add_argument("--memory-slack", type=int, default=0, help="private bytes allowed above checkpoint K")
+    ap.add_argument("--swap-installer",
+                    help="run a copy of the bundle (in --out) whose wireguard\\ folder holds only this installer")
+    ap.add_argument("--no-leftovers", action="store_true",
+                    help="fail when a tool the product started is still running after it ended")
     ap.add_argument("--quiet", action="store_true")
     args = ap.parse_args()
 
@@ -215,9 +295,21 @@ def main():
     shot_n = int(shot_n or 1)
     shot_taken = False
 
+    if args.swap_installer:
+        variant = out / "bundle"
+        shutil.rmtree(variant, ignore_errors=True)
+        shutil.copytree(args.bundle, variant)
+        shutil.rmtree(variant / "wireguard")
+        (variant / "wireguard").mkdir()
+        shutil.copy2(args.swap_installer, variant / "wireguard" / Path(args.swap_installer).name)
+        args.bundle = str(variant)
+        console.say(f"bundle variant with {Path(args.swap_installer).name}: {variant}")
+
     console.say(f"preparing Wine prefix {args.prefix}{' (fresh)' if args.fresh else ''}")
     wine = Wine(args.prefix, args.fresh)
     log_lines, listener, log_thread = [], None, None
+    diagnostics = []  # (calls answered before it, handles, private bytes)
+    leftovers, listed = [], False
     exe = None
     exit_code = None
     try:
@@ -234,6 +326,9 @@ def main():
         console.say(f"starting {Path(args.bundle) / 'orva_vpn.exe'}")
         exe = wine.popen([str(Path(args.bundle) / "orva_vpn.exe")], env=env, cwd=args.bundle,
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        launched = console.now()
+        if steps:
+            steps[0].started = launched + steps[0].sleep_before
 
         if steps:
             console.say(f"-> {1:2d} {shorten(steps[0].line)}")
@@ -255,15 +350,21 @@ def main():
                         console.say("!! unreadable transcript line: " + shorten(text))
                         continue
                     if str(obj.get("method", "")).startswith("@"):
-                        console.say("   " + shorten(text))
+                        if obj.get("method") == "@diagnostics":
+                            diagnostics.append((pending, int(obj.get("handles", -1)),
+                                                int(obj.get("private_bytes", -1))))
+                        else:
+                            console.say("   " + shorten(text))
                         continue
                     if pending < len(steps):
                         step = steps[pending]
                         step.reply = obj
                         step.arrived = console.now()
                         pending += 1
-                        console.say(f"<- {step.number:2d} {shorten(json.dumps(obj, ensure_ascii=False))}")
+                        console.say(f"<- {step.number:2d} {shorten(json.dumps(obj, ensure_ascii=False))}"
+                                    f"  ({step.arrived - step.started:.1f} s)")
                         if pending < len(steps):
+                            steps[pending].started = step.arrived + steps[pending].sleep_before
                             console.say(f"-> {pending + 1:2d} {shorten(steps[pending].line)}")
                         if (not shot_taken and shot_method and obj.get("method") == shot_method
                                 and sum(1 for s in steps[:pending] if s.method == shot_method) == shot_n):
@@ -280,6 +381,8 @@ def main():
         if exit_code is None:
             os.killpg(exe.pid, signal.SIGKILL)
         time.sleep(1.0)  # the last log lines
+        if args.no_leftovers:
+            leftovers, listed = leftover_children(wine, console)
     finally:
         if listener:
             os.killpg(listener.pid, signal.SIGKILL)
@@ -296,12 +399,17 @@ def main():
     print("\n== Summary", flush=True)
     for step in steps:
         ok = step.reply is not None and all(matches(e, step.reply) for e in step.expect)
-        failures += not ok
-        mark = "passed" if ok else "FAILED"
-        print(f"  {mark}  {step.number:2d}. {shorten(step.line, 70)}")
+        took = None if step.reply is None else step.arrived - step.started
+        in_time = step.max_seconds is None or (took is not None and took <= step.max_seconds)
+        failures += not (ok and in_time)
+        mark = "passed" if ok and in_time else "FAILED"
+        timing = "" if took is None else f" [{took:.1f} s]"
+        print(f"  {mark}  {step.number:2d}. {shorten(step.line, 70)}{timing}")
         if not ok:
             got = "no reply" if step.reply is None else json.dumps(step.reply, ensure_ascii=False)
             print(f"           expected {json.dumps(step.expect, ensure_ascii=False)}\n           got      {got}")
+        if not in_time:
+            print(f"           expected the reply within {step.max_seconds:g} s")
     if args.listener:
         for want in log_expect:
             ok = want in log_lines
@@ -318,6 +426,16 @@ def main():
         print(f"  {'passed' if ok else 'FAILED'}  file bytes: {target}")
         if not ok:
             print(f"           expected {content.encode('utf-8')!r}\n           got      {got!r}")
+    failures += diagnostics_report(diagnostics, args.flat_after, args.handle_slack, args.memory_slack)
+    checks = 0
+    if args.flat_after is not None:
+        checks += 2
+    if args.no_leftovers:
+        checks += 1
+        ok = listed and not leftovers
+        failures += not ok
+        detail = "could not list the prefix's processes" if not listed else ", ".join(leftovers) or "none"
+        print(f"  {'passed' if ok else 'FAILED'}  no tool of the product left running (left: {detail})")
     ended = exit_code == 0
     failures += not ended
     print(f"  {'passed' if ended else 'FAILED'}  program ended by itself with exit code 0 (got {exit_code})")
@@ -325,6 +443,7 @@ def main():
         print(f"  screenshot: {(out / 'screenshot.png') if shot_taken else 'not taken'}")
     print(f"  transcript: {transcript}\n  plugin log: {log_file}")
     total = len(steps) + (len(log_expect) + len(nolog_expect) if args.listener else 0) + len(file_expect) + 1
+    total += checks
     print(f"\n{total - failures} passed, {failures} failed", flush=True)
     return 0 if failures == 0 else 1
 
