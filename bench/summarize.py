@@ -126,6 +126,10 @@ def runner_lines(path):
               f"{RUNNER_LIMIT}: {verdict})")
         if bare is not None:
             print(f"          bare detached {human(bare):>10}  ratio {bare / ours:.3f}")
+        pipe = times.get(f"command_runner/{label}/bare_create_process_pipe")
+        if pipe is not None:
+            print(f"          bare console reading a pipe inline {human(pipe):>10}"
+                  f"  ratio {pipe / ours:.3f}")
         print(f"          command line: {line}")
     query = data.get("status_query")
     if query:
