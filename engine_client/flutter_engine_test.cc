@@ -1,6 +1,6 @@
 // ProjectBundle and FlutterEngine against the stand-in engine library: what
-// the engine is started with, the one-shot next-frame callback, registrars by
-// name and who destroys the engine.
+// the engine is started with, the one-shot next-frame callback and who
+// destroys the engine.
 #include "engine_client/flutter_engine.h"
 
 #include <gmock/gmock.h>
@@ -24,10 +24,6 @@ TEST(ProjectBundleTest, PathsFollowTheDataFolderAndTheRestStartsEmpty) {
   EXPECT_TRUE(bundle.entrypoint_arguments.empty());
   EXPECT_EQ(bundle.engine_options[0], 0);
   EXPECT_EQ(bundle.engine_options[1], 0);
-
-  ProjectBundle copy = bundle;
-  copy.entrypoint_arguments.push_back("--x");
-  EXPECT_TRUE(bundle.entrypoint_arguments.empty()) << "copies must be independent";
 }
 
 TEST(FlutterEngineTest, ArgumentsReachTheEngineWithANullArrayWhenThereAreNone) {
@@ -69,17 +65,6 @@ TEST(FlutterEngineTest, DestroysItsEngineOnlyWhileItOwnsTheHandle) {
   released.reset();
   EXPECT_EQ(OrvaEngineCallCount("FlutterDesktopEngineDestroy"), destroyed_before + 1);
   EXPECT_TRUE(FlutterDesktopEngineDestroy(handle));
-}
-
-TEST(FlutterEngineTest, RegistrarsAreHandedOutByPluginName) {
-  FlutterEngine engine{ProjectBundle(L"data")};
-  FlutterDesktopPluginRegistrarRef first = engine.GetRegistrarForPlugin("FirstPlugin");
-  FlutterDesktopPluginRegistrarRef second = engine.GetRegistrarForPlugin("SecondPlugin");
-  EXPECT_NE(first, nullptr);
-  EXPECT_NE(second, nullptr);
-  EXPECT_NE(first, second);
-  EXPECT_EQ(engine.GetRegistrarForPlugin("FirstPlugin"), first);
-  EXPECT_NE(engine.GetMessenger(), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// FlutterViewController and FlutterView against the stand-in engine library:
-// a controller that cannot start, a controller with its child window, and
-// the order in which a controller tears the engine down.
+// FlutterViewController against the stand-in engine library: a controller
+// that cannot start, and the order in which a controller tears the engine
+// down.
 #include "engine_client/flutter_view_controller.h"
 
 #include <gmock/gmock.h>
@@ -35,17 +35,6 @@ TEST(FlutterViewControllerTest, MissingRuntimeFilesLeaveNoViewAndNothingToDestro
   controller.reset();
   EXPECT_EQ(OrvaEngineCallCount("FlutterDesktopViewControllerDestroy"), controllers_destroyed);
   EXPECT_EQ(OrvaEngineCallCount("FlutterDesktopEngineDestroy"), engines_destroyed);
-}
-
-TEST(FlutterViewControllerTest, CreatedControllerShowsItsViewInAChildWindowOfTheGivenSize) {
-  FlutterViewController controller(320, 240, ProjectBundle(standin_support::RuntimeDataFolder()));
-  ASSERT_NE(controller.GetView(), nullptr);
-  HWND view = controller.GetView()->GetNativeWindow();
-  ASSERT_TRUE(::IsWindow(view));
-  RECT area = {};
-  ASSERT_TRUE(::GetClientRect(view, &area));
-  EXPECT_EQ(area.right - area.left, 320);
-  EXPECT_EQ(area.bottom - area.top, 240);
 }
 
 TEST(FlutterViewControllerTest, TheEngineEndsBeforeItsWrapperAndMessengerGo) {

@@ -127,18 +127,6 @@ TEST(EngineStart, RefusesToRunWithoutItsRuntimeFiles) {
   EXPECT_FALSE(FlutterDesktopEngineDestroy(nullptr));
 }
 
-TEST(EngineStart, RecordsTheEntrypointArguments) {
-  FlutterDesktopEngineRef engine = CreateEngine();
-  EXPECT_EQ(OrvaEngineLastArgumentCount(), 0);
-  EXPECT_TRUE(OrvaEngineLastArgumentArrayWasNull());
-  FlutterDesktopEngineDestroy(engine);
-  const char* arguments[] = {"--first", "\xD0\x92"};
-  engine = CreateEngine(2, arguments);
-  EXPECT_EQ(OrvaEngineLastArgumentCount(), 2);
-  EXPECT_FALSE(OrvaEngineLastArgumentArrayWasNull());
-  FlutterDesktopEngineDestroy(engine);
-}
-
 TEST(Messenger, EachMessageKeepsItsFirstResponseAndCountsEveryOther) {
   FlutterDesktopEngineRef engine = CreateEngine();
   FlutterDesktopMessengerRef messenger = FlutterDesktopEngineGetMessenger(engine);
