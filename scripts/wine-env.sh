@@ -56,7 +56,8 @@ orva_display_stop() {
 
 orva_wine_session_start() {
   orva_wine_prepare "$1"
-  WINEPREFIX=$1 wineserver -p </dev/null >/dev/null 2>&1
+  # Exits non-zero when a server for this prefix already runs: that is fine.
+  WINEPREFIX=$1 wineserver -p </dev/null >/dev/null 2>&1 || true
   WINEPREFIX=$1 wine wineboot </dev/null >/dev/null 2>&1 || true
 }
 
