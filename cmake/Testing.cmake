@@ -29,3 +29,27 @@ function(orva_add_gtest target)
                          PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "native;${ARG_LABELS}")
   endif()
 endfunction()
+
+# Fuzz targets (native clang builds with ORVA_FUZZ): each gets a short ctest
+# run over its committed seed corpus; new inputs go to a scratch corpus in the
+# build tree, never into the sources. scripts/fuzz-long.sh runs every
+# executable named fuzz_* for longer.
+set(ORVA_FUZZ_SMOKE_SECONDS 5 CACHE STRING "Seconds of each fuzz target's ctest run")
+set(ORVA_FUZZ_SMOKE_RUNS 300000 CACHE STRING "Most inputs of each fuzz target's ctest run")
+
+# orva_add_fuzzer(<fuzz_name> SOURCES <files...> LIBRARIES <libs...> CORPUS <dir> [LABELS <labels...>])
+function(orva_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  set(scratch ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+  file(MAKE_DIRECTORY ${scratch})
+  add_test(NAME ${name}
+           COMMAND ${name} -max_total_time=${ORVA_FUZZ_SMOKE_SECONDS}
+                   -runs=${ORVA_FUZZ_SMOKE_RUNS} -max_len=4096 -print_final_stats=1
+                   ${scratch} ${ARG_CORPUS})
+  set_tests_properties(${name} PROPERTIES LABELS "native;fuzz;${ARG_LABELS}" TIMEOUT 120)
+endfunction()
