@@ -24,24 +24,64 @@ struct ClearContent {
   }
 };
 
+int CompareValues(const EncodableValue& a, const EncodableValue& b);
+
+// Three-way comparison of two scalars by <: -1, 0 (neither is before the
+// other, also for a NaN) or 1.
+template <typename T>
+int CompareScalars(const T& a, const T& b) {
+  if (a < b) return -1;
+  if (b < a) return 1;
+  return 0;
+}
+
+// Lexicographic three-way comparison; a proper prefix is before the longer
+// sequence.
+template <typename Sequence, typename ElementCompare>
+int CompareSequences(const Sequence& a, const Sequence& b, ElementCompare compare) {
+  auto ia = a.begin();
+  auto ib = b.begin();
+  for (; ia != a.end() && ib != b.end(); ++ia, ++ib) {
+    if (int c = compare(*ia, *ib)) return c;
+  }
+  if (ia == a.end()) return ib == b.end() ? 0 : -1;
+  return 1;
+}
+
 // Content comparison for two values holding the same alternative.
-struct LessSameAlternative {
+//
+// Comparison is three-way all the way down: each pair of nested elements is
+// compared once. A plain "a < b, then b < a" at every level would compare
+// the elements of nested lists and maps twice per level, which costs time
+// exponential in the nesting depth (a small message of nested maps used as
+// map keys could then stall the decoder for minutes).
+struct CompareSameAlternative {
   template <typename T>
-  bool operator()(const T& a, const T& b) const {
+  int operator()(const T& a, const T& b) const {
     if constexpr (std::is_same_v<T, std::monostate>) {
-      return false;
+      return 0;
     } else if constexpr (std::is_same_v<T, CustomValue>) {
-      return std::less<const CustomValue*>()(&a, &b);
+      // By identity: the value stored at the lower address is first.
+      if (&a == &b) return 0;
+      return std::less<const CustomValue*>()(&a, &b) ? -1 : 1;
     } else if constexpr (std::is_same_v<T, std::string>) {
       // Bytes as unsigned, whatever the signedness of char.
-      return std::lexicographical_compare(
-          a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-          });
+      return CompareSequences(a, b, [](char x, char y) {
+        return CompareScalars(static_cast<unsigned char>(x), static_cast<unsigned char>(y));
+      });
+    } else if constexpr (std::is_same_v<T, ValueList>) {
+      return CompareSequences(a, b, CompareValues);
+    } else if constexpr (std::is_same_v<T, ValueMap>) {
+      // Entries in key order; an entry compares by key first, then by value.
+      return CompareSequences(a, b, [](const auto& x, const auto& y) {
+        if (int c = CompareValues(x.first, y.first)) return c;
+        return CompareValues(x.second, y.second);
+      });
+    } else if constexpr (std::is_arithmetic_v<T>) {
+      return CompareScalars(a, b);
     } else {
-      // Scalars by <; arrays, lists and maps lexicographically by their
-      // elements' < (map entries are pairs: key first, then value).
-      return a < b;
+      // Typed arrays: element by element.
+      return CompareSequences(a, b, [](const auto& x, const auto& y) { return CompareScalars(x, y); });
     }
   }
 };
@@ -58,13 +98,18 @@ struct EqualSameAlternative {
 };
 
 template <typename Compare>
-bool VisitSameAlternative(const EncodableValue& a, const EncodableValue& b, Compare compare) {
+auto VisitSameAlternative(const EncodableValue& a, const EncodableValue& b, Compare compare) {
   return std::visit(
       [&b, &compare](const auto& content_a) {
         using T = std::decay_t<decltype(content_a)>;
         return compare(content_a, *std::get_if<T>(&b));
       },
       static_cast<const EncodableVariant&>(a));
+}
+
+int CompareValues(const EncodableValue& a, const EncodableValue& b) {
+  if (a.index() != b.index()) return a.index() < b.index() ? -1 : 1;
+  return VisitSameAlternative(a, b, CompareSameAlternative());
 }
 
 }  // namespace
@@ -83,8 +128,7 @@ EncodableValue& EncodableValue::operator=(EncodableValue&& other) noexcept {
 }
 
 bool operator<(const EncodableValue& a, const EncodableValue& b) {
-  if (a.index() != b.index()) return a.index() < b.index();
-  return VisitSameAlternative(a, b, LessSameAlternative());
+  return CompareValues(a, b) < 0;
 }
 
 bool operator==(const EncodableValue& a, const EncodableValue& b) {

@@ -84,6 +84,35 @@ TEST(EncodableValueTest, OrdersContentsOfTheSameAlternative) {
   EXPECT_FALSE(EncodableValue(1.0) < nan);
 }
 
+// Maps used as keys of maps, nested deeply: each level compares its entries
+// once. Comparing them twice per level ("a < b", then "b < a") would take
+// 2^depth steps here and never finish.
+TEST(EncodableValueTest, DeeplyNestedKeysCompareInLinearTime) {
+  auto nested = [](int32_t leaf) {
+    EncodableValue value(leaf);
+    for (int depth = 0; depth < 200; ++depth) {
+      ValueMap map;
+      map.emplace(std::move(value), EncodableValue(depth));
+      value = EncodableValue(std::move(map));
+    }
+    return value;
+  };
+  const EncodableValue a = nested(1);
+  const EncodableValue a_again = nested(1);
+  const EncodableValue b = nested(2);
+  EXPECT_FALSE(a < a_again);
+  EXPECT_FALSE(a_again < a);
+  EXPECT_TRUE(a < b);
+  EXPECT_FALSE(b < a);
+
+  ValueMap keys;
+  keys.emplace(a, EncodableValue(true));
+  keys.emplace(a_again, EncodableValue(false));  // equivalent: the first stays
+  keys.emplace(b, EncodableValue(false));
+  EXPECT_EQ(keys.size(), 2u);
+  EXPECT_EQ(keys.at(a), EncodableValue(true));
+}
+
 TEST(EncodableValueTest, CustomValuesAreDistinctKeysEvenWithEqualPayloads) {
   const EncodableValue first(CustomValue(std::string("same")));
   const EncodableValue second(CustomValue(std::string("same")));
