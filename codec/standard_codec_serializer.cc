@@ -206,8 +206,10 @@ template <typename T>
 void WriteTypedArray(const std::vector<T>& elements, const StandardCodecSerializer& serializer,
                      ByteStreamWriter* stream) {
   serializer.WriteLength(elements.size(), stream);
-  if (elements.empty()) return;
+  // The pad comes before the elements even when there are none: readers
+  // always skip to the boundary after the count.
   stream->PadToAlignment(static_cast<uint8_t>(sizeof(T)));
+  if (elements.empty()) return;
   stream->PutBytes(reinterpret_cast<const uint8_t*>(elements.data()), elements.size() * sizeof(T));
 }
 
@@ -309,7 +311,6 @@ size_t AlignUp(size_t position, size_t alignment) {
 template <typename T>
 size_t TypedArrayEnd(const std::vector<T>& elements, size_t position) {
   position += LengthSize(elements.size());
-  if (elements.empty()) return position;
   return AlignUp(position, sizeof(T)) + elements.size() * sizeof(T);
 }
 
@@ -394,8 +395,8 @@ class DirectWriter {
   void PutTypedArray(uint8_t code, const std::vector<T>& elements) {
     PutByte(code);
     PutLength(elements.size());
-    if (elements.empty()) return;
     PadToAlignment(sizeof(T));
+    if (elements.empty()) return;
     PutBytes(elements.data(), elements.size() * sizeof(T));
   }
 

@@ -74,7 +74,6 @@ inline Bytes Encode(const EncodableValue& value) {
 struct Shape {
   size_t nodes = 0;          // values, nested ones included
   size_t content_bytes = 0;  // string, byte and typed array payloads
-  bool empty_typed_array = false;
   bool nan_in_map_key = false;
 };
 
@@ -100,7 +99,6 @@ inline void Measure(const EncodableValue& value, Shape& shape, bool in_key = fal
                              std::is_same_v<T, std::vector<double>> ||
                              std::is_same_v<T, std::vector<float>>) {
           shape.content_bytes += content.size() * sizeof(content[0]);
-          shape.empty_typed_array |= content.empty();
           for (auto element : content) {
             if constexpr (std::is_floating_point_v<decltype(element)>) {
               shape.nan_in_map_key |= in_key && std::isnan(element);
@@ -113,15 +111,14 @@ inline void Measure(const EncodableValue& value, Shape& shape, bool in_key = fal
 
 // |value| was decoded from |input_size| bytes. Its size is bounded by the
 // input, and its encoding is canonical: it decodes without a diagnostic to a
-// value with the same encoding. Two things of the format itself exempt a
-// value from the second check: an empty typed array is written without the
-// pad the reader skips, and NaN map keys are not ordered consistently.
+// value with the same encoding. NaN map keys exempt a value from the second
+// check: they are not ordered consistently.
 inline void CheckDecodedValue(const EncodableValue& value, size_t input_size) {
   Shape shape;
   Measure(value, shape);
   Check(shape.nodes <= input_size + 1, "more values than input bytes");
   Check(shape.content_bytes <= input_size, "more content than input bytes");
-  if (shape.empty_typed_array || shape.nan_in_map_key) return;
+  if (shape.nan_in_map_key) return;
 
   const Bytes encoded = Encode(value);
   const size_t lines_before = Diagnostics().lines();
