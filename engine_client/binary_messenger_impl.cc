@@ -27,7 +27,10 @@ EngineReply::EngineReply(SharedMessengerRef messenger,
 void EngineReply::operator()(const uint8_t* reply, size_t reply_size) {
   if (!messenger_) return;
   // The lock makes the availability test and the response one step: the
-  // engine cannot go away between them.
+  // engine cannot go away between them. This is what lets a reply be sent
+  // from the plugin's worker thread: the engine library allows messenger
+  // calls off the platform thread only inside Lock/Unlock after
+  // IsAvailable said yes.
   FlutterDesktopMessengerRef lock = FlutterDesktopMessengerLock(messenger_.get());
   if (FlutterDesktopMessengerIsAvailable(messenger_.get())) {
     if (response_handle_ != nullptr) {

@@ -63,7 +63,9 @@ class BinaryMessengerImpl : public BinaryMessenger {
  private:
   FlutterDesktopMessengerRef messenger_;
   // Our own counted reference, so the handle is still valid in the
-  // destructor even when the engine has already shut down.
+  // destructor even when the engine has already shut down. The handle the
+  // engine or registrar hands out is not an owning one and is never
+  // released as such: only this AddRef is given back.
   SharedMessengerRef keep_alive_;
   // std::map never moves an entry while it is in the map: the engine keeps
   // the address of each installed entry as its callback data.

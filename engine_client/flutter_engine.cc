@@ -21,10 +21,12 @@ FlutterEngine::FlutterEngine(const ProjectBundle& project) {
   properties.icu_data_path = project.icu_data_path.c_str();
   properties.aot_library_path = project.aot_library_path.c_str();
   properties.entrypoint = project.entrypoint.c_str();
-  properties.entrypoint_argc = static_cast<int32_t>(arguments.size());
+  properties.entrypoint_argc = static_cast<int>(arguments.size());
   properties.entrypoint_argv = arguments.empty() ? nullptr : arguments.data();
-  properties.engine_option_0 = project.engine_options[0];
-  properties.engine_option_1 = project.engine_options[1];
+  // The two option words go into the last two fields unchanged.
+  properties.gpu_preference = static_cast<FlutterDesktopGpuPreference>(project.engine_options[0]);
+  properties.ui_thread_policy =
+      static_cast<FlutterDesktopUIThreadPolicy>(project.engine_options[1]);
 
   engine_handle_ = FlutterDesktopEngineCreate(&properties);
   messenger_ =

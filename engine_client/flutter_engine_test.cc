@@ -26,7 +26,7 @@ TEST(ProjectBundleTest, PathsFollowTheDataFolderAndTheRestStartsEmpty) {
   EXPECT_EQ(bundle.engine_options[1], 0);
 }
 
-TEST(FlutterEngineTest, ArgumentsReachTheEngineWithANullArrayWhenThereAreNone) {
+TEST(FlutterEngineTest, ArgumentsAndOptionsReachTheEngineWithANullArrayWhenThereAreNone) {
   {
     FlutterEngine engine{ProjectBundle(L"data")};
     EXPECT_EQ(OrvaEngineLastArgumentCount(), 0);
@@ -34,9 +34,13 @@ TEST(FlutterEngineTest, ArgumentsReachTheEngineWithANullArrayWhenThereAreNone) {
   }
   ProjectBundle bundle(L"data");
   bundle.entrypoint_arguments = {"--first", "zweite"};
+  bundle.engine_options = {1, 2};
   FlutterEngine engine(bundle);
   EXPECT_EQ(OrvaEngineLastArgumentCount(), 2);
   EXPECT_FALSE(OrvaEngineLastArgumentArrayWasNull());
+  // The option words land in the record's last two fields, as the library reads them.
+  EXPECT_EQ(OrvaEngineLastEngineOption(0), 1);
+  EXPECT_EQ(OrvaEngineLastEngineOption(1), 2);
 }
 
 TEST(FlutterEngineTest, NextFrameCallbackRunsOnceAndOnlyTheLastArmed) {

@@ -48,7 +48,8 @@ TEST(TextureRegistrarImplTest, GpuSurfaceSourceCarriesItsTypeAndSize) {
   FlutterDesktopTextureRegistrar engine;
   TextureRegistrarImpl registrar(&engine);
   FlutterDesktopGpuSurfaceDescriptor descriptor = {};
-  TextureSource source = GpuSurfaceSource(3, [&](size_t, size_t) { return &descriptor; });
+  TextureSource source = GpuSurfaceSource(static_cast<FlutterDesktopGpuSurfaceType>(3),
+                                          [&](size_t, size_t) { return &descriptor; });
 
   registrar.AddTexture(&source);
 

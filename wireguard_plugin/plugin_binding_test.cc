@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "codec/codec_test_util.h"
 #include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
 #include "wireguard_plugin/plugin_binding.h"
+#ifdef _WIN32
+#include "wireguard_plugin/plugin_registration.h"
+#endif
 
 namespace {
 
@@ -167,5 +171,19 @@ TEST(PluginHolder, ASecondBindingTakesOverTheChannel) {
   EXPECT_TRUE(second_machine.Logged("HandleMethodCall: nothing"));
   holder.Store(nullptr);
 }
+
+#ifdef _WIN32
+// An engine that hands out no registrar must not take the program down: the
+// window comes up without the plugin, and the standard error stream says why.
+TEST(PluginRegistration, WithoutARegistrarNothingIsRegistered) {
+  WireguardPluginHolder::Instance().Store(nullptr);
+  flutter::testing::CerrCapture cerr;
+  WireguardPluginRegisterWithRegistrar(nullptr);
+  EXPECT_EQ(cerr.Lines(),
+            std::vector<std::string>{"WireguardPlugin: no plugin registrar from the engine; the "
+                                     "plugin is not registered."});
+  EXPECT_EQ(WireguardPluginHolder::Instance().plugin(), nullptr);
+}
+#endif
 
 }  // namespace

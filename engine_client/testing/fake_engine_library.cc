@@ -119,7 +119,8 @@ int64_t DeliverMessage(FlutterDesktopMessenger& messenger, const std::string& ch
   const int64_t token = static_cast<int64_t>(messenger.handles.size()) + 1;
   messenger.handles.push_back(std::make_unique<FlutterDesktopMessageResponseHandle>(
       FlutterDesktopMessageResponseHandle{token}));
-  const FlutterDesktopMessage message = {channel.c_str(), bytes.empty() ? nullptr : bytes.data(),
+  const FlutterDesktopMessage message = {sizeof(FlutterDesktopMessage), channel.c_str(),
+                                         bytes.empty() ? nullptr : bytes.data(),
                                          bytes.size(), messenger.handles.back().get()};
   installed->second.function(&messenger, &message, installed->second.user_data);
   return token;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "standins/engine/engine_objects.h"
+#include "standins/engine/published_records.h"
 
 namespace standin {
 namespace {
@@ -15,6 +16,7 @@ struct LastProperties {
   std::mutex lock;
   int32_t argument_count = 0;
   bool argument_array_was_null = true;
+  int32_t options[2] = {0, 0};
 };
 
 LastProperties& TheLastProperties() {
@@ -66,6 +68,12 @@ int32_t OrvaEngineLastArgumentCount(void) {
   return last.argument_count;
 }
 
+int32_t OrvaEngineLastEngineOption(int32_t index) {
+  standin::LastProperties& last = standin::TheLastProperties();
+  std::lock_guard<std::mutex> guard(last.lock);
+  return index == 0 || index == 1 ? last.options[index] : -1;
+}
+
 bool OrvaEngineLastArgumentArrayWasNull(void) {
   standin::LastProperties& last = standin::TheLastProperties();
   std::lock_guard<std::mutex> guard(last.lock);
@@ -79,23 +87,32 @@ FlutterDesktopEngineRef FlutterDesktopEngineCreate(
     std::fprintf(stderr, "flutter_windows (stand-in): engine properties missing\n");
     return nullptr;
   }
+  // Read by the library's own layout, not through the host's declaration.
+  namespace pub = standin::published;
+  const auto argument_count = pub::Read<int32_t>(properties, pub::kPropertiesArgumentCount);
+  const auto arguments = pub::Read<const char**>(properties, pub::kPropertiesArguments);
+  const auto entrypoint = pub::Read<const char*>(properties, pub::kPropertiesEntrypoint);
   {
     standin::LastProperties& last = standin::TheLastProperties();
     std::lock_guard<std::mutex> guard(last.lock);
-    last.argument_count = properties->entrypoint_argc;
-    last.argument_array_was_null = properties->entrypoint_argv == nullptr;
+    last.argument_count = argument_count;
+    last.argument_array_was_null = arguments == nullptr;
+    last.options[0] = pub::Read<int32_t>(properties, pub::kPropertiesGpuPreference);
+    last.options[1] = pub::Read<int32_t>(properties, pub::kPropertiesUiThreadPolicy);
   }
   auto* engine = new FlutterDesktopEngine();
   engine->messenger = standin::NewMessenger(engine);
   engine->texture_registrar.engine = engine;
-  engine->assets_path = standin::CopyWide(properties->assets_path);
-  engine->icu_data_path = standin::CopyWide(properties->icu_data_path);
-  engine->aot_library_path = standin::CopyWide(properties->aot_library_path);
-  engine->entrypoint = properties->entrypoint ? properties->entrypoint : "";
-  if (properties->entrypoint_argv) {
-    for (int32_t i = 0; i < properties->entrypoint_argc; ++i) {
-      const char* argument = properties->entrypoint_argv[i];
-      engine->entrypoint_arguments.push_back(argument ? argument : "");
+  engine->assets_path =
+      standin::CopyWide(pub::Read<const wchar_t*>(properties, pub::kPropertiesAssetsPath));
+  engine->icu_data_path =
+      standin::CopyWide(pub::Read<const wchar_t*>(properties, pub::kPropertiesIcuDataPath));
+  engine->aot_library_path =
+      standin::CopyWide(pub::Read<const wchar_t*>(properties, pub::kPropertiesAotLibraryPath));
+  engine->entrypoint = entrypoint ? entrypoint : "";
+  if (arguments) {
+    for (int32_t i = 0; i < argument_count; ++i) {
+      engine->entrypoint_arguments.push_back(arguments[i] ? arguments[i] : "");
     }
   }
   return engine;

@@ -38,6 +38,9 @@ FLUTTER_DESKTOP_API void OrvaEngineSetDpi(uint32_t dpi);
 // count, and whether the argument array was null.
 FLUTTER_DESKTOP_API int32_t OrvaEngineLastArgumentCount(void);
 FLUTTER_DESKTOP_API bool OrvaEngineLastArgumentArrayWasNull(void);
+// The last two words of that record (GPU preference, UI-thread policy) as
+// the library read them: |index| 0 or 1; -1 for any other index.
+FLUTTER_DESKTOP_API int32_t OrvaEngineLastEngineOption(int32_t index);
 // Number of calls so far of the engine library function |name| (for example
 // "FlutterDesktopMessengerSetCallback"); 0 for an unknown name.
 FLUTTER_DESKTOP_API int32_t OrvaEngineCallCount(const char* name);

@@ -40,11 +40,22 @@ struct FlutterDesktopMessenger {
   FlutterDesktopEngine* engine = nullptr;
 };
 
+namespace standin {
+// A registered texture as the library read it from the host's record.
+struct TextureSource {
+  int32_t kind = -1;  // 0 pixel buffer, 1 GPU surface
+  int32_t surface_type = 0;
+  // Both request kinds have the shape (width, height, user data) -> record.
+  const void* (*request)(size_t width, size_t height, void* user_data) = nullptr;
+  void* user_data = nullptr;
+};
+}  // namespace standin
+
 struct FlutterDesktopTextureRegistrar {
   FlutterDesktopEngine* engine = nullptr;
   // Frame notifications may come from any thread.
   std::mutex lock;
-  std::map<int64_t, FlutterDesktopTextureInfo> textures;
+  std::map<int64_t, standin::TextureSource> textures;
 };
 
 struct FlutterDesktopPluginRegistrar {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "standins/engine/engine_objects.h"
+#include "standins/engine/published_records.h"
 
 namespace standin {
 namespace {
@@ -79,9 +80,17 @@ int64_t DeliverMessage(FlutterDesktopMessenger* messenger, const std::string& ch
     token = table.next_token++;
     table.records[token].listener = std::move(listener);
   }
-  FlutterDesktopMessage message{channel.c_str(), size ? bytes : nullptr, size,
-                                HandleForToken(token)};
-  target.callback(messenger, &message, target.user_data);
+  // Built by the library's own layout: the record starts with its size.
+  namespace pub = published;
+  alignas(8) unsigned char record[pub::kMessageRecordSize] = {};
+  pub::Write<size_t>(record, pub::kMessageStructSize, pub::kMessageRecordSize);
+  pub::Write<const char*>(record, pub::kMessageChannel, channel.c_str());
+  pub::Write<const uint8_t*>(record, pub::kMessageBytes, size ? bytes : nullptr);
+  pub::Write<size_t>(record, pub::kMessageSize, size);
+  pub::Write<const FlutterDesktopMessageResponseHandle*>(record, pub::kMessageResponseHandle,
+                                                         HandleForToken(token));
+  target.callback(messenger, reinterpret_cast<const FlutterDesktopMessage*>(record),
+                  target.user_data);
   return token;
 }
 

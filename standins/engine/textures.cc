@@ -2,6 +2,7 @@
 // notifications that make the engine pull a frame (on the loop thread), and
 // unregistration whose completion runs once, on the loop thread.
 #include "standins/engine/engine_objects.h"
+#include "standins/engine/published_records.h"
 
 namespace standin {
 namespace {
@@ -17,29 +18,45 @@ TextureCounters& Counters() {
   return *counters;
 }
 
-bool ValidTexture(const FlutterDesktopTextureInfo& info) {
-  switch (info.kind) {
-    case kFlutterDesktopPixelBufferTexture:
-      return info.pixel_buffer.request != nullptr;
-    case kFlutterDesktopGpuSurfaceTexture:
-      return info.gpu_surface.struct_size >= sizeof(FlutterDesktopGpuSurfaceTextureConfig) &&
-             info.gpu_surface.request != nullptr;
+namespace pub = published;
+
+using FrameRequest = const void* (*)(size_t, size_t, void*);
+using ReleaseCallback = void (*)(void*);
+
+// Reads the host's texture record by the library's layout; false when it
+// describes nothing the library can pull frames from.
+bool ReadTextureSource(const void* info, TextureSource* source) {
+  const unsigned char* config = static_cast<const unsigned char*>(info) + pub::kTextureConfig;
+  source->kind = pub::Read<int32_t>(info, pub::kTextureKind);
+  switch (source->kind) {
+    case 0:
+      source->request = pub::Read<FrameRequest>(config, pub::kPixelConfigRequest);
+      source->user_data = pub::Read<void*>(config, pub::kPixelConfigUserData);
+      return source->request != nullptr;
+    case 1:
+      if (pub::Read<size_t>(config, pub::kGpuConfigStructSize) < pub::kGpuConfigRecordSize) {
+        return false;
+      }
+      source->surface_type = pub::Read<int32_t>(config, pub::kGpuConfigSurfaceType);
+      source->request = pub::Read<FrameRequest>(config, pub::kGpuConfigRequest);
+      source->user_data = pub::Read<void*>(config, pub::kGpuConfigUserData);
+      return source->request != nullptr;
   }
   return false;
 }
 
 // Asks the texture's source for one frame, as a compositor would, and hands
-// the frame straight back.
-void PullFrame(const FlutterDesktopTextureInfo& info, int64_t texture_id) {
+// the frame straight back through the frame record's release callback.
+void PullFrame(const TextureSource& source, int64_t texture_id) {
   const size_t width = 64, height = 64;
-  if (info.kind == kFlutterDesktopPixelBufferTexture) {
-    const FlutterDesktopPixelBuffer* frame =
-        info.pixel_buffer.request(width, height, info.pixel_buffer.user_data);
-    if (frame && frame->release) frame->release(frame->release_data);
-  } else {
-    const FlutterDesktopGpuSurfaceDescriptor* frame =
-        info.gpu_surface.request(width, height, info.gpu_surface.user_data);
-    if (frame && frame->release) frame->release(frame->release_data);
+  const void* frame = source.request(width, height, source.user_data);
+  if (frame) {
+    const bool pixels = source.kind == 0;
+    auto release = pub::Read<ReleaseCallback>(
+        frame, pixels ? pub::kPixelBufferRelease : pub::kSurfaceRelease);
+    void* context =
+        pub::Read<void*>(frame, pixels ? pub::kPixelBufferReleaseContext : pub::kSurfaceReleaseContext);
+    if (release) release(context);
   }
   TextureCounters& counters = Counters();
   std::lock_guard<std::mutex> guard(counters.lock);
@@ -64,7 +81,8 @@ extern "C" {
 int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
     FlutterDesktopTextureRegistrarRef registrar, const FlutterDesktopTextureInfo* info) {
   CountCall(__func__);
-  if (!registrar || !info || !standin::ValidTexture(*info)) return -1;
+  standin::TextureSource source;
+  if (!registrar || !info || !standin::ReadTextureSource(info, &source)) return -1;
   standin::TextureCounters& counters = standin::Counters();
   int64_t id;
   {
@@ -73,7 +91,7 @@ int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
     counters.frames_pulled[id] = 0;
   }
   std::lock_guard<std::mutex> guard(registrar->lock);
-  registrar->textures[id] = *info;
+  registrar->textures[id] = source;
   return id;
 }
 
@@ -87,14 +105,14 @@ bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(
   }
   FlutterDesktopTextureRegistrar* owner = registrar;
   registrar->engine->tasks.Post([owner, texture_id] {
-    FlutterDesktopTextureInfo info;
+    standin::TextureSource source;
     {
       std::lock_guard<std::mutex> guard(owner->lock);
       auto found = owner->textures.find(texture_id);
       if (found == owner->textures.end()) return;  // unregistered in the meantime
-      info = found->second;
+      source = found->second;
     }
-    standin::PullFrame(info, texture_id);
+    standin::PullFrame(source, texture_id);
   });
   return true;
 }

@@ -162,13 +162,21 @@ extern "C" {
 FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, int height,
                                                                    FlutterDesktopEngineRef engine) {
   CountCall(__func__);
-  if (!engine || engine->controller || engine->shut_down) return nullptr;
+  // An engine that already has a controller is not handed over again.
+  if (!engine || engine->controller) return nullptr;
+  // The controller takes the engine in every case: when it cannot be made,
+  // the engine is destroyed before the call returns.
+  auto fail = [engine]() -> FlutterDesktopViewControllerRef {
+    standin::DestroyEngine(engine);
+    return nullptr;
+  };
+  if (engine->shut_down) return fail();
   std::string missing = standin::MissingRuntimeFile(*engine);
   if (!missing.empty()) {
     std::fprintf(stderr, "flutter_windows (stand-in): cannot start the engine: %s\n",
                  missing.c_str());
     std::fflush(stderr);
-    return nullptr;
+    return fail();
   }
   standin::RegisterClasses();
   auto controller = std::make_unique<FlutterDesktopViewController>();
@@ -176,12 +184,12 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   controller->view.controller = controller.get();
   controller->holder.reset(CreateWindowExW(0, standin::kHolderClass, L"", WS_POPUP, 0, 0, 0, 0,
                                            nullptr, nullptr, standin::LibraryModule(), nullptr));
-  if (!controller->holder.valid()) return nullptr;
+  if (!controller->holder.valid()) return fail();
   controller->window =
       CreateWindowExW(0, standin::kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                       width > 0 ? width : 0, height > 0 ? height : 0, controller->holder.get(),
                       nullptr, standin::LibraryModule(), controller.get());
-  if (!controller->window) return nullptr;
+  if (!controller->window) return fail();
   engine->controller = controller.get();
   FlutterDesktopViewController* raw = controller.get();
   controller->session =
