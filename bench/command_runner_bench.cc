@@ -79,6 +79,7 @@ class BenchPluginEnv : public PluginEnv {
     return system_.RunInstaller(command_line, timeout_ms);
   }
   void BroadcastEnvironmentChange() override {}
+  void SetInterrupted(bool interrupted) override { system_.SetInterrupted(interrupted); }
   bool Exists(const std::string& path) override { return system_.Exists(path); }
   std::optional<std::string> ShellFolder(int csidl) override {
     if (csidl == kCsidlProgramFiles) return program_files_;

@@ -24,7 +24,19 @@ bool NeedsInterpreter(const std::string& command) {
 // more than two of them (our status command holds four), and /s makes it do
 // so always; the outer pair added here is therefore the pair it strips, and
 // the command runs exactly as written.
+//
+// A trailing " 2>&1" asks only for what the runner does anyway (standard
+// output and standard error share one pipe), so a command whose only
+// interpreter syntax it is runs directly, without it: one process instead of
+// the interpreter, its console host and the tool.
 std::string CommandLineFor(const std::string& command) {
+  static const std::string kMergeStreams = " 2>&1";
+  if (command.size() >= kMergeStreams.size() &&
+      command.compare(command.size() - kMergeStreams.size(), kMergeStreams.size(),
+                      kMergeStreams) == 0) {
+    std::string direct = command.substr(0, command.size() - kMergeStreams.size());
+    if (!NeedsInterpreter(direct)) return direct;
+  }
   if (!NeedsInterpreter(command)) return command;
   return "cmd.exe /s /c \"" + command + "\"";
 }
@@ -53,6 +65,10 @@ int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& out
       break;
   }
 
+  if (run.interrupted) {
+    PluginLog("Command interrupted: the program is closing");
+    return -1;
+  }
   output = std::move(run.output);
   if (run.terminated) PluginLog("Command timeout, terminating process");
   PluginLog("Command result code: " + std::to_string(run.exit_code));

@@ -7,7 +7,8 @@ add_library(orva_wireguard_plugin STATIC
   command_runner.cc
   detection.cc
   config_file.cc
-  status.cc)
+  status.cc
+  call_worker.cc)
 if(WIN32)
   target_sources(orva_wireguard_plugin PRIVATE win32_plugin_env.cc)
   target_link_libraries(orva_wireguard_plugin PUBLIC advapi32 shell32 user32)

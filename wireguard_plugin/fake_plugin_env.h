@@ -124,6 +124,13 @@ class FakePluginEnv : public PluginEnv {
     sleeps.push_back(milliseconds);
   }
 
+  // Records the change; |on_interrupt| lets a test release a scripted run
+  // that is waiting (it may be called from the thread that shuts down).
+  std::function<void(bool interrupted)> on_interrupt;
+  void SetInterrupted(bool interrupted) override {
+    if (on_interrupt) on_interrupt(interrupted);
+  }
+
   void DebugOutput(const std::string& text) override {
     events.push_back("log " + text);
     logs.push_back(text);

@@ -14,7 +14,7 @@ std::unique_ptr<WireguardPlugin> CreateBoundWireguardPlugin(flutter::BinaryMesse
   WireguardPlugin* target = plugin.get();
   target->channel()->SetCallHandler(
       [target](const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result) {
-        target->HandleMethodCall(call, std::move(result));
+        target->EnqueueMethodCall(call, std::move(result));
       });
   return plugin;
 }

@@ -3,8 +3,12 @@
 // byte for byte; and the process-wide holder that keeps the plugin.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +26,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A messenger that keeps the installed channel handlers and lets a test
-// deliver a message as the engine would, collecting every reply.
+// deliver a message as the engine would. Replies may come from any thread;
+// each is collected under a lock.
 class FakeMessenger : public flutter::BinaryMessenger {
  public:
   void SendToChannel(const std::string&, const uint8_t*, size_t,
@@ -39,19 +44,40 @@ class FakeMessenger : public flutter::BinaryMessenger {
 
   bool HasHandler(const std::string& channel) const { return handlers_.count(channel) > 0; }
 
-  // The replies sent for one message (exactly one is expected).
-  std::vector<Bytes> Deliver(const std::string& channel, const Bytes& message) {
-    std::vector<Bytes> replies;
+  // Hands |message| to the channel's handler and returns once the handler
+  // has; its reply is tagged with |tag|.
+  void Post(const std::string& channel, const Bytes& message, int tag = 0) {
     auto it = handlers_.find(channel);
-    if (it == handlers_.end()) return replies;
-    it->second(message.data(), message.size(), [&replies](const uint8_t* reply, size_t size) {
-      replies.emplace_back(reply, reply + size);
+    if (it == handlers_.end()) return;
+    it->second(message.data(), message.size(), [this, tag](const uint8_t* reply, size_t size) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      replies_.emplace_back(tag, Bytes(reply, reply + size));
+      replied_.notify_all();
     });
+  }
+
+  // Every reply so far once there are at least |count| (or after 20 s).
+  std::vector<std::pair<int, Bytes>> WaitForReplies(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    replied_.wait_for(lock, std::chrono::seconds(20), [&] { return replies_.size() >= count; });
+    return replies_;
+  }
+
+  // The replies sent for one message, delivered after all earlier replies.
+  std::vector<Bytes> Deliver(const std::string& channel, const Bytes& message) {
+    const size_t before = WaitForReplies(0).size();
+    Post(channel, message);
+    std::vector<Bytes> replies;
+    for (const auto& reply : WaitForReplies(before + 1)) replies.push_back(reply.second);
+    replies.erase(replies.begin(), replies.begin() + static_cast<std::ptrdiff_t>(before));
     return replies;
   }
 
  private:
   std::map<std::string, flutter::ChannelMessageHandler> handlers_;
+  std::mutex mutex_;
+  std::condition_variable replied_;
+  std::vector<std::pair<int, Bytes>> replies_;
 };
 
 // Standard-format pieces for building expected messages by hand.
@@ -115,6 +141,104 @@ TEST(PluginChannel, AnswersEncodedCallsWithEncodedReplies) {
   // A method in the wrong case: one empty reply.
   EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getstatus")), std::vector<Bytes>{Bytes{}});
   EXPECT_TRUE(machine.Logged("Method not implemented: getstatus"));
+}
+
+// A gate that holds the machine's tool runs until it is opened; opening it
+// by interrupting the machine makes the held run come back interrupted, as
+// the real runner's does when the program is closing.
+class GatedRuns {
+ public:
+  explicit GatedRuns(FakeWireguardMachine& machine) : answer_(machine.on_run) {
+    machine.on_run = [this](const std::string& command_line) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++held_;
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return open_ || interrupted_; });
+      if (interrupted_) {
+        ProcessRun run;
+        run.interrupted = true;
+        return run;
+      }
+      lock.unlock();
+      return answer_(command_line);
+    };
+    machine.on_interrupt = [this](bool interrupted) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      interrupted_ = interrupted_ || interrupted;
+      changed_.notify_all();
+    };
+  }
+  void WaitUntilHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(20), [this] { return held_ > 0; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::function<ProcessRun(const std::string&)> answer_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int held_ = 0;
+  bool open_ = false;
+  bool interrupted_ = false;
+};
+
+std::vector<int> Tags(const std::vector<std::pair<int, Bytes>>& replies) {
+  std::vector<int> tags;
+  for (const auto& reply : replies) tags.push_back(reply.first);
+  return tags;
+}
+
+TEST(PluginWorker, CallsQueuedBehindASlowOneAreAnsweredOnceEachInArrivalOrder) {
+  FakeWireguardMachine machine;
+  GatedRuns gate(machine);
+  FakeMessenger messenger;
+  std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+
+  // The handler returns at once, the slow status call still running.
+  messenger.Post(kChannel, CallMessage("getStatus"), 1);
+  gate.WaitUntilHeld();
+  messenger.Post(kChannel, CallMessage("getDocumentsPath"), 2);
+  messenger.Post(kChannel, CallMessage("isWireguardInstalled"), 3);
+  messenger.Post(kChannel, CallMessage("unknownMethod"), 4);
+  EXPECT_TRUE(messenger.WaitForReplies(0).empty());
+
+  gate.Open();
+  EXPECT_EQ(Tags(messenger.WaitForReplies(4)), (std::vector<int>{1, 2, 3, 4}));
+  plugin->Shutdown();
+  const auto replies = messenger.WaitForReplies(4);
+  EXPECT_EQ(Tags(replies), (std::vector<int>{1, 2, 3, 4})) << "one reply per call";
+  EXPECT_EQ(replies[0].second, (Bytes{0x00, 0x07, 12, 'd', 'i', 's', 'c', 'o', 'n', 'n', 'e',
+                                      'c', 't', 'e', 'd'}));
+  EXPECT_TRUE(machine.LoggedInOrder({"HandleMethodCall: getStatus", "getStatus result: disconnected",
+                                     "HandleMethodCall: getDocumentsPath",
+                                     "HandleMethodCall: isWireguardInstalled",
+                                     "HandleMethodCall: unknownMethod"}));
+}
+
+TEST(PluginWorker, ShutdownEndsTheRunningCallAndDropsTheQueuedOnes) {
+  FakeWireguardMachine machine;
+  GatedRuns gate(machine);
+  FakeMessenger messenger;
+  std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+  messenger.Post(kChannel, CallMessage("getStatus"), 1);
+  gate.WaitUntilHeld();
+  messenger.Post(kChannel, CallMessage("getStats"), 2);
+
+  flutter::testing::CerrCapture cerr;  // the dropped call's unanswered result says so
+  plugin->Shutdown();
+  // The running call wound down with its run cut short; the queued one never started.
+  EXPECT_TRUE(machine.Logged("Command interrupted: the program is closing"));
+  EXPECT_FALSE(machine.Logged("HandleMethodCall: getStats"));
+  EXPECT_EQ(Tags(messenger.WaitForReplies(1)), std::vector<int>{1});
+  // Nothing is taken after shutdown.
+  messenger.Post(kChannel, CallMessage("getStatus"), 3);
+  plugin.reset();
+  EXPECT_EQ(Tags(messenger.WaitForReplies(1)), std::vector<int>{1});
 }
 
 // A plugin that notes its destruction and whether the holder already held

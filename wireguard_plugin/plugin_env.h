@@ -44,6 +44,10 @@ struct ProcessRun {
   // running 2000 ms after its output ended, or the whole run took longer than
   // the overall bound (for example a grandchild kept the pipe open).
   bool terminated = false;
+
+  // True when the run was cut short, or never started, because the program
+  // is closing (see PluginEnv::SetInterrupted).
+  bool interrupted = false;
 };
 
 class PluginEnv {
@@ -109,6 +113,13 @@ class PluginEnv {
 
   // Blocks the calling thread for |milliseconds|.
   virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // While interrupted (the program is closing), nothing waits: a tool run in
+  // progress ends at once with its whole process tree and later runs start
+  // nothing (both come back |interrupted|), sleeps return at once, an
+  // installer wait ends as a timed-out one (the installer runs on), and the
+  // environment broadcast is skipped. Any thread may set it.
+  virtual void SetInterrupted(bool interrupted) = 0;
 
   // One OutputDebugStringA call with |text|.
   virtual void DebugOutput(const std::string& text) = 0;

@@ -2,11 +2,45 @@
 // engine through the registrar the engine handed out for "WireguardPlugin".
 #include "wireguard_plugin/plugin_registration.h"
 
+#include <windows.h>
+
 #include <iostream>
+#include <memory>
 
 #include "engine_client/plugin_registrar.h"
 #include "wireguard_plugin/plugin_binding.h"
 #include "wireguard_plugin/plugin_env.h"
+
+namespace {
+
+// Delivers the messages that other threads have sent to this thread's
+// windows, without taking any posted message off the queue. The worker may be
+// waiting for one (the environment broadcast after an installation) while
+// this thread waits for the worker.
+void DeliverSentMessages() {
+  MSG message;
+  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+// Lives in the registrar, which the engine library destroys when the engine
+// shuts down (the window is being destroyed): the plugin's worker is stopped
+// then, so that closing the window never waits for a tool run, a sleep or an
+// installation, and no call outlives the engine.
+class WorkerStopper : public flutter::Plugin {
+ public:
+  explicit WorkerStopper(WireguardPlugin* plugin) : plugin_(plugin) {}
+  ~WorkerStopper() override {
+    // A later registration may have replaced (and destroyed) our plugin.
+    if (WireguardPluginHolder::Instance().plugin() == plugin_) {
+      plugin_->Shutdown(&DeliverSentMessages);
+    }
+  }
+
+ private:
+  WireguardPlugin* plugin_;
+};
+
+}  // namespace
 
 void WireguardPluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
   flutter::PluginRegistrarWindows* wrapper = RegistrarCache::Instance().GetRegistrar(registrar);
@@ -18,6 +52,8 @@ void WireguardPluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef regis
               << std::endl;
     return;
   }
-  WireguardPluginHolder::Instance().Store(
-      CreateBoundWireguardPlugin(wrapper->GetMessenger(), SystemPluginEnv()));
+  std::unique_ptr<WireguardPlugin> plugin =
+      CreateBoundWireguardPlugin(wrapper->GetMessenger(), SystemPluginEnv());
+  wrapper->AddPlugin(std::make_unique<WorkerStopper>(plugin.get()));
+  WireguardPluginHolder::Instance().Store(std::move(plugin));
 }

@@ -9,7 +9,8 @@ namespace {
 const char kWg[] = "C:\\Program Files\\WireGuard\\wg.exe";
 const char kWgShort[] = "C:\\PROGRA~1\\WIREGU~1\\wg.exe";
 const char kStatusCommand[] = "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show \"orva_divuv\" 2>&1";
-const char kShowAllCommand[] = "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show all 2>&1";
+// What is started for it: the tool itself, its streams already merged.
+const char kStatusCommandRun[] = "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show \"orva_divuv\"";
 
 // wg show for a running tunnel, as the tool lays it out.
 const char kRunningTunnel[] =
@@ -59,7 +60,7 @@ TEST_F(StatusTest, RunningTunnelIsConnectedThroughTheMendedStatusCommand) {
   ToolPrints(kRunningTunnel);
   EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
   EXPECT_EQ(env_.runs,
-            (std::vector<std::string>{std::string("cmd.exe /s /c \"") + kStatusCommand + "\""}));
+            (std::vector<std::string>{kStatusCommandRun}));
   EXPECT_EQ(env_.logs, (std::vector<std::string>{
                            Log("GetVPNStatus called"),
                            Log(std::string("WireGuard found at: ") + kWg),
@@ -152,7 +153,7 @@ TEST_F(StatusTest, UnstartableToolRetriesWithShowAllThenIsUnknown) {
     return run;
   };
   EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
-  EXPECT_EQ(env_.runs.back(), std::string("cmd.exe /s /c \"") + kShowAllCommand + "\"");
+  EXPECT_EQ(env_.runs.back(), "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show all");
   EXPECT_EQ(CountLogged("Failed to execute status command, trying 'wg show all'"), 1);
 
   env_.on_run = [](const std::string&) {

@@ -91,8 +91,40 @@ UniqueHandle StartReader(const std::shared_ptr<PipeReader>& reader) {
 
 }  // namespace
 
+Win32PluginEnv::Win32PluginEnv(RunLimits limits)
+    : limits_(limits), interrupted_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+Win32PluginEnv::~Win32PluginEnv() {
+  if (interrupted_ != nullptr) ::CloseHandle(interrupted_);
+}
+
+void Win32PluginEnv::SetInterrupted(bool interrupted) {
+  if (interrupted_ == nullptr) return;
+  if (interrupted) {
+    ::SetEvent(interrupted_);
+  } else {
+    ::ResetEvent(interrupted_);
+  }
+}
+
+bool Win32PluginEnv::Interrupted() const {
+  return interrupted_ != nullptr && ::WaitForSingleObject(interrupted_, 0) == WAIT_OBJECT_0;
+}
+
+unsigned long Win32PluginEnv::WaitUnlessInterrupted(void* handle, uint32_t milliseconds) const {
+  if (interrupted_ == nullptr) return ::WaitForSingleObject(handle, milliseconds);
+  // The interruption comes second: a wait that is already over counts as over.
+  HANDLE handles[2] = {handle, interrupted_};
+  DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, milliseconds);
+  return wait == WAIT_OBJECT_0 + 1 ? kInterruptedWait : wait;
+}
+
 ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   ProcessRun run;
+  if (Interrupted()) {
+    run.interrupted = true;
+    return run;
+  }
 
   auto reader = std::make_shared<PipeReader>();
   reader->kept_output_bytes = limits_.kept_output_bytes;
@@ -154,24 +186,27 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   };
 
   UniqueHandle reader_thread = StartReader(reader);
+  DWORD read_wait = WAIT_OBJECT_0;
   if (!reader_thread) {
     reader->ReadToEnd();  // no thread to be had: read here, unbounded
-  } else if (::WaitForSingleObject(reader_thread.Get(), limits_.overall_ms) != WAIT_OBJECT_0) {
-    // Still reading after the overall bound: end the child, then pull the
-    // reader out of its blocked ReadFile. If the read cannot be cancelled,
-    // the reader keeps its own reference to the state and finishes when the
-    // last holder of the write end goes away.
+  } else if ((read_wait = WaitUnlessInterrupted(reader_thread.Get(), limits_.overall_ms)) !=
+             WAIT_OBJECT_0) {
+    // Still reading after the overall bound, or the program is closing: end
+    // the child, then pull the reader out of its blocked ReadFile. If the
+    // read cannot be cancelled, the reader keeps its own reference to the
+    // state and finishes when the last holder of the write end goes away.
     end_child();
     ::CancelSynchronousIo(reader_thread.Get());
     ::WaitForSingleObject(reader_thread.Get(), 1000);
     run.output = reader->Output();
     run.exit_code = 1;
     run.terminated = true;
+    run.interrupted = read_wait == kInterruptedWait;
     return run;
   }
   run.output = reader->Output();
 
-  switch (::WaitForSingleObject(child.process.Get(), limits_.exit_wait_ms)) {
+  switch (WaitUnlessInterrupted(child.process.Get(), limits_.exit_wait_ms)) {
     case WAIT_OBJECT_0: {
       DWORD code = 1;
       if (::GetExitCodeProcess(child.process.Get(), &code)) run.exit_code = code;
@@ -180,6 +215,11 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
     case WAIT_TIMEOUT:
       end_child();
       run.terminated = true;
+      break;
+    case kInterruptedWait:
+      end_child();
+      run.terminated = true;
+      run.interrupted = true;
       break;
     default:
       break;  // the wait failed: the exit code stays 1
@@ -203,13 +243,17 @@ PluginEnv::InstallerOutcome Win32PluginEnv::RunInstaller(const std::string& comm
 
   UniqueProcessInformation child;
   child.Adopt(info);
-  DWORD wait = ::WaitForSingleObject(child.process.Get(), timeout_ms);
+  // Closing the program cuts the wait short; the installer finishes on its
+  // own, as one that outlives the wait does.
+  DWORD wait = WaitUnlessInterrupted(child.process.Get(), timeout_ms);
   child.thread.Reset();
   child.process.Reset();
-  return wait == WAIT_TIMEOUT ? InstallerOutcome::kTimedOut : InstallerOutcome::kCompleted;
+  return wait == WAIT_TIMEOUT || wait == kInterruptedWait ? InstallerOutcome::kTimedOut
+                                                          : InstallerOutcome::kCompleted;
 }
 
 void Win32PluginEnv::BroadcastEnvironmentChange() {
+  if (Interrupted()) return;
   ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
                         reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 5000, nullptr);
 }
@@ -335,7 +379,13 @@ std::optional<std::string> Win32PluginEnv::RemoveFile(const std::string& path) {
   }
 }
 
-void Win32PluginEnv::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void Win32PluginEnv::Sleep(uint32_t milliseconds) {
+  if (interrupted_ == nullptr) {
+    ::Sleep(milliseconds);
+    return;
+  }
+  ::WaitForSingleObject(interrupted_, milliseconds);  // returns early while interrupted
+}
 
 void Win32PluginEnv::DebugOutput(const std::string& text) { ::OutputDebugStringA(text.c_str()); }
 

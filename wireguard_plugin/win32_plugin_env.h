@@ -27,7 +27,8 @@ struct RunLimits {
 
 class Win32PluginEnv : public PluginEnv {
  public:
-  explicit Win32PluginEnv(RunLimits limits = RunLimits()) : limits_(limits) {}
+  explicit Win32PluginEnv(RunLimits limits = RunLimits());
+  ~Win32PluginEnv() override;
 
   ProcessRun RunHidden(const std::string& command_line) override;
   InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override;
@@ -44,9 +45,19 @@ class Win32PluginEnv : public PluginEnv {
   std::optional<std::string> RemoveFile(const std::string& path) override;
   void Sleep(uint32_t milliseconds) override;
   void DebugOutput(const std::string& text) override;
+  void SetInterrupted(bool interrupted) override;
 
  private:
+  // Waits for |handle| for up to |milliseconds|: WAIT_OBJECT_0 when it was
+  // signalled, WAIT_TIMEOUT, kInterruptedWait while interrupted, or
+  // WAIT_FAILED.
+  static constexpr unsigned long kInterruptedWait = 0x1000;
+  unsigned long WaitUnlessInterrupted(void* handle, uint32_t milliseconds) const;
+  bool Interrupted() const;
+
   RunLimits limits_;
+  // A manual-reset event, set while interrupted.
+  void* interrupted_ = nullptr;
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_WIN32_PLUGIN_ENV_H_

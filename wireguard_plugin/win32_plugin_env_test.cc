@@ -143,8 +143,14 @@ TEST_F(Win32PluginTest, InterpreterRunsQuotedCommandsAsWritten) {
             4);
   EXPECT_EQ(output, "a b|c");
 
-  EXPECT_EQ(plugin_.ExecuteCommand(Child() + " eprint \"to stderr\" exit 2 2>&1", output), 2);
-  EXPECT_EQ(output, "to stderr");
+  // A trailing " 2>&1" runs the tool directly: the same bytes, standard
+  // error included, and the same exit code as through the interpreter.
+  const std::string both = Child() + " print out eprint \"to stderr\" print more exit 2";
+  const ProcessRun interpreted = env_.RunHidden("cmd.exe /s /c \"" + both + " 2>&1\"");
+  EXPECT_EQ(plugin_.ExecuteCommand(both + " 2>&1", output), 2);
+  EXPECT_EQ(output, interpreted.output);
+  EXPECT_EQ(interpreted.exit_code, 2u);
+  EXPECT_EQ(output, "outto stderrmore");
 
   EXPECT_EQ(
       plugin_.ExecuteCommand(Child() + " print piped | " + Child() + " print \"<after>\"", output),

@@ -1,10 +1,51 @@
+// WireguardPlugin: construction, the queue of calls for the worker thread,
+// and shutdown.
 #include "wireguard_plugin/wireguard_plugin.h"
 
 #include <utility>
 
+#include "codec/method_call.h"
 #include "codec/method_channel.h"
+#include "codec/method_result.h"
+
+namespace {
+
+// One call waiting for the worker: its own copy of the method name and the
+// arguments (the engine's message is gone once the handler returns) and the
+// result that answers it.
+struct QueuedCall {
+  QueuedCall(const std::string& method, std::unique_ptr<flutter::EncodableValue> arguments,
+             std::unique_ptr<flutter::MethodResult> answer)
+      : call(method, std::move(arguments)), result(std::move(answer)) {}
+  flutter::MethodCall call;
+  std::unique_ptr<flutter::MethodResult> result;
+};
+
+}  // namespace
 
 WireguardPlugin::WireguardPlugin(std::unique_ptr<MethodCallChannel> channel, PluginEnv& env)
     : channel_(std::move(channel)), env_(env) {}
 
-WireguardPlugin::~WireguardPlugin() = default;
+WireguardPlugin::~WireguardPlugin() { Shutdown(); }
+
+void WireguardPlugin::EnqueueMethodCall(const flutter::MethodCall& call,
+                                        std::unique_ptr<flutter::MethodResult> result) {
+  auto arguments = call.arguments() != nullptr
+                       ? std::make_unique<flutter::EncodableValue>(*call.arguments())
+                       : nullptr;
+  // Shared so that the task stays copyable; only the worker ever uses it.
+  auto queued =
+      std::make_shared<QueuedCall>(call.method_name(), std::move(arguments), std::move(result));
+  worker_.Post([this, queued] { HandleMethodCall(queued->call, std::move(queued->result)); });
+}
+
+void WireguardPlugin::Shutdown(const std::function<void()>& while_waiting) {
+  // Queued calls go first, so that the running call, released by the
+  // interruption, cannot hand over to one of them. While interrupted, every
+  // wait of the running call returns at once, so it winds down in moments;
+  // the environment is usable again afterwards.
+  worker_.Close();
+  env_.SetInterrupted(true);
+  worker_.Stop(while_waiting);
+  env_.SetInterrupted(false);
+}

@@ -3,8 +3,10 @@
 // status and traffic, answering the UI's calls on "com.orva_divuv/wireguard".
 //
 // The plugin keeps no state between calls: every operation reads the
-// machine's state afresh through its PluginEnv. All operations run on the
-// engine's platform thread, one call at a time.
+// machine's state afresh through its PluginEnv. Calls arrive on the engine's
+// platform thread and are answered from the plugin's own worker thread, one
+// at a time in arrival order, so the window never waits on WireGuard's
+// tools; the worker touches nothing of the engine library but the replies.
 //
 // The operations are spread over files by concern:
 //   command_runner.cc  PluginLog, ExecuteCommand
@@ -15,14 +17,16 @@
 //   installer.cc       FindWireguardInstaller, InstallWireguard
 //   dispatch.cc        HandleMethodCall
 //   registration.cc    WireguardPluginRegisterWithRegistrar and the plugin holder
-//   wireguard_plugin.cc  construction and destruction
+//   wireguard_plugin.cc  construction, the worker queue and shutdown
 #ifndef ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
 #define ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "wireguard_plugin/call_worker.h"
 #include "wireguard_plugin/plugin_env.h"
 
 namespace flutter {
@@ -59,6 +63,19 @@ class WireguardPlugin {
 
   MethodCallChannel* channel() const { return channel_.get(); }
 
+  // Copies |call| and queues it, with |result|, for the worker thread, which
+  // runs HandleMethodCall on it after every call queued before. Returns at
+  // once; after Shutdown the call is dropped unanswered.
+  void EnqueueMethodCall(const flutter::MethodCall& call,
+                         std::unique_ptr<flutter::MethodResult> result);
+
+  // The program is closing: the tool run, sleep or installer wait in
+  // progress ends at once (an installer itself runs on), calls not yet
+  // started are dropped, and the running call winds down before this
+  // returns. |while_waiting| runs on the caller's thread meanwhile (see
+  // CallWorker::Stop). The destructor does the same; later calls do nothing.
+  void Shutdown(const std::function<void()>& while_waiting = {});
+
   // Routes one call by its method name and answers it exactly once.
   void HandleMethodCall(const flutter::MethodCall& call,
                         std::unique_ptr<flutter::MethodResult> result);
@@ -92,6 +109,9 @@ class WireguardPlugin {
  private:
   std::unique_ptr<MethodCallChannel> channel_;
   PluginEnv& env_;
+  // Declared last: destroyed (stopped) first, while everything a running
+  // call uses still exists.
+  CallWorker worker_;
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_

@@ -14,11 +14,14 @@
 // errors carry one of the dispatcher's three codes, a message and no details.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -58,18 +61,44 @@ class Messenger : public flutter::BinaryMessenger {
     handlers_[channel] = std::move(handler);
   }
 
-  std::vector<std::vector<uint8_t>> Deliver(const std::vector<uint8_t>& message) {
-    std::vector<std::vector<uint8_t>> replies;
+  // Delivers |message| and waits for its first reply (the plugin answers
+  // from its worker thread); returns the message's index.
+  size_t Deliver(const std::vector<uint8_t>& message) {
     auto it = handlers_.find(kWireguardChannelName);
     if (it == handlers_.end() || !it->second) Fail("no handler on the plugin's channel");
-    it->second(message.data(), message.size(), [&replies](const uint8_t* reply, size_t size) {
-      replies.emplace_back(reply, reply + size);
+    size_t index;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      index = replies_.size();
+      replies_.emplace_back();
+    }
+    it->second(message.data(), message.size(), [this, index](const uint8_t* reply, size_t size) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      replies_[index].emplace_back(reply, reply + size);
+      replied_.notify_all();
     });
-    return replies;
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!replied_.wait_for(lock, std::chrono::seconds(30),
+                           [&] { return !replies_[index].empty(); })) {
+      Fail("no reply");
+    }
+    return index;
+  }
+
+  std::vector<std::vector<uint8_t>> RepliesTo(size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return replies_[index];
+  }
+  size_t Messages() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return replies_.size();
   }
 
  private:
   std::map<std::string, flutter::ChannelMessageHandler> handlers_;
+  std::mutex mutex_;
+  std::condition_variable replied_;
+  std::vector<std::vector<std::vector<uint8_t>>> replies_;
 };
 
 // Checks a decoded reply envelope.
@@ -194,12 +223,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       message = *codec.EncodeCall(flutter::MethodCall(method, std::move(arguments)));
     }
 
-    const std::vector<std::vector<uint8_t>> replies = messenger.Deliver(message);
-    if (replies.size() != 1) Fail("not exactly one reply");
-    const std::vector<uint8_t>& reply = replies.front();
+    const std::vector<uint8_t> reply = messenger.RepliesTo(messenger.Deliver(message)).front();
     if (reply.empty()) continue;  // not implemented, or not a call at all
     CheckingResult result;
     if (!codec.DecodeReply(reply.data(), reply.size(), &result)) Fail("reply does not decode");
+  }
+  // Once the worker has stopped, every message has had exactly one reply.
+  plugin.reset();
+  for (size_t i = 0; i < messenger.Messages(); ++i) {
+    if (messenger.RepliesTo(i).size() != 1) Fail("not exactly one reply");
   }
   return 0;
 }
