@@ -19,7 +19,8 @@ namespace {
 // this thread waits for the worker.
 void DeliverSentMessages() {
   MSG message;
-  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  // Any PeekMessage call delivers the pending sent messages first.
+  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
 }
 
 // Lives in the registrar, which the engine library destroys when the engine

@@ -197,7 +197,9 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
     // state and finishes when the last holder of the write end goes away.
     end_child();
     ::CancelSynchronousIo(reader_thread.Get());
-    ::WaitForSingleObject(reader_thread.Get(), 1000);
+    // When closing, the reader is not waited for: it holds its own reference
+    // to the state and ends with the pipe.
+    ::WaitForSingleObject(reader_thread.Get(), read_wait == kInterruptedWait ? 0 : 1000);
     run.output = reader->Output();
     run.exit_code = 1;
     run.terminated = true;

@@ -109,6 +109,18 @@ bool SessionPlayer::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         PostNextStep();
         return true;
       }
+      if (wparam == kSessionCloseTimer) {
+        KillTimer(view_, kSessionCloseTimer);
+        Quit();
+        return true;
+      }
+      if (wparam == kSessionWaitingTimer) {
+        if (pending_token_ > 0) {
+          SetSessionState("waiting for " + pending_method_ + " (" +
+                          std::to_string((GetTickCount64() - pending_since_) / 1000) + " s)");
+        }
+        return true;
+      }
       if (wparam == kSessionDeadlineTimer) {
         KillTimer(view_, kSessionDeadlineTimer);
         OnDeadline();
@@ -159,6 +171,10 @@ void SessionPlayer::RunNextStep() {
         PostNextStep();
       }
       return;
+    case SessionStep::Kind::kCloseAfter:
+      SetTimer(view_, kSessionCloseTimer, step.sleep_ms, nullptr);
+      PostNextStep();
+      return;
     case SessionStep::Kind::kWrite:
     case SessionStep::Kind::kDelete:
     case SessionStep::Kind::kReadOnly:
@@ -204,7 +220,9 @@ void SessionPlayer::RunCall(const SessionStep& step) {
     return;
   }
   pending_token_ = token;
+  pending_since_ = GetTickCount64();
   SetTimer(view_, kSessionDeadlineTimer, reply_timeout_ms_, nullptr);
+  SetTimer(view_, kSessionWaitingTimer, 1000, nullptr);
 }
 
 void SessionPlayer::OnReply(int64_t token) {
@@ -213,6 +231,7 @@ void SessionPlayer::OnReply(int64_t token) {
     return;
   }
   KillTimer(view_, kSessionDeadlineTimer);
+  KillTimer(view_, kSessionWaitingTimer);
   std::vector<uint8_t> bytes;
   CopyResponse(token, &bytes);
   ForgetMessage(token);
@@ -294,6 +313,7 @@ void SessionPlayer::RunDirective(const SessionStep& step) {
 void SessionPlayer::Quit() {
   stopped_ = true;
   KillTimer(view_, kSessionSleepTimer);
+  KillTimer(view_, kSessionWaitingTimer);
   HWND root = GetAncestor(view_, GA_ROOT);
   if (root && root != holder_) {
     PostMessageW(root, WM_CLOSE, 0, 0);

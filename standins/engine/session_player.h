@@ -28,6 +28,9 @@ constexpr UINT kSessionStepMessage = WM_APP + 20;
 constexpr UINT kSessionReplyMessage = WM_APP + 21;  // wparam: the message token
 constexpr UINT_PTR kSessionSleepTimer = 0x5e55;
 constexpr UINT_PTR kSessionDeadlineTimer = 0x5e56;
+constexpr UINT_PTR kSessionCloseTimer = 0x5e57;
+// Repaints the view while a call waits, so it shows how long it has waited.
+constexpr UINT_PTR kSessionWaitingTimer = 0x5e58;
 // The channel every scripted call goes on.
 constexpr char kSessionChannel[] = "com.orva_divuv/wireguard";
 // How long a call may stay unanswered before the transcript says so and the
@@ -87,6 +90,7 @@ class SessionPlayer {
   // The call waiting for its reply (token 0: none).
   int64_t pending_token_ = 0;
   std::string pending_method_;
+  ULONGLONG pending_since_ = 0;  // GetTickCount64 when the pending call was sent
 };
 
 }  // namespace standin

@@ -80,14 +80,14 @@ SessionStep Invalid(SessionStep step, const std::string& error) {
 }
 
 SessionStep ParseDirective(SessionStep step, const std::string& rest) {
-  if (step.name == "@sleep") {
+  if (step.name == "@sleep" || step.name == "@close-after") {
     if (rest.empty() || rest.size() > 9 ||
         rest.find_first_not_of("0123456789") != std::string::npos) {
-      return Invalid(step, "@sleep needs a whole number of milliseconds");
+      return Invalid(step, step.name + " needs a whole number of milliseconds");
     }
     unsigned long ms = std::stoul(rest);
-    if (ms > kMaxSleepMs) return Invalid(step, "@sleep is longer than a day");
-    step.kind = SessionStep::Kind::kSleep;
+    if (ms > kMaxSleepMs) return Invalid(step, step.name + " is longer than a day");
+    step.kind = step.name == "@sleep" ? SessionStep::Kind::kSleep : SessionStep::Kind::kCloseAfter;
     step.sleep_ms = static_cast<uint32_t>(ms);
     return step;
   }

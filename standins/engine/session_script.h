@@ -5,6 +5,10 @@
 // skipped. Otherwise a line is one of:
 //   quit                      close the top-level window
 //   @sleep MS                 pause MS milliseconds (0 to 86400000)
+//   @close-after MS           close the top-level window MS milliseconds from
+//                             now, whatever the session is doing then (a call
+//                             may still wait for its reply); the session goes
+//                             on at once
 //   @write PATH TEXT          write TEXT to PATH, creating its folders; TEXT
 //                             may use \n, \r, \t and \\; PATH may be quoted
 //                             ("C:\with blanks\f.txt") to hold blanks
@@ -33,6 +37,7 @@ struct SessionStep {
     kCall,
     kQuit,
     kSleep,
+    kCloseAfter,
     kWrite,
     kDelete,
     kReadOnly,
@@ -48,7 +53,7 @@ struct SessionStep {
   // kCall: the arguments (null when the line has none) and their JSON text.
   flutter::EncodableValue arguments;
   std::string arguments_text;
-  uint32_t sleep_ms = 0;  // kSleep
+  uint32_t sleep_ms = 0;  // kSleep, kCloseAfter
   std::string path;       // kWrite, kDelete, kReadOnly, kWritable (UTF-8)
   std::string text;       // kWrite, escapes resolved
   std::string error;      // kInvalid

@@ -201,6 +201,8 @@ int main() {
   }
 
   const FaultSwitches faults = LoadFaults();
+  // A slow machine: every run takes MS ms longer, then answers normally.
+  if (faults.Has("wg", "slow")) SleepMs(faults.NumberOr("wg", "slow", 3000));
   if (faults.Has("wg", "hang")) {
     SleepMs(faults.NumberOr("wg", "hang", kDefaultHangMs));
     return 1;

@@ -79,6 +79,9 @@ class Step:
         self.started = None
         self.sleep_before = 0.0  # seconds of @sleep between the previous call and this one
         self.max_seconds = None  # bound on the call's duration, when given
+        # The window closes while this call runs: no reply, and the program
+        # must end within max_seconds of the call's start.
+        self.no_reply = False
 
 
 def parse_session(path):
@@ -90,6 +93,10 @@ def parse_session(path):
             if not steps:
                 raise SystemExit(f"{path}: '#max-seconds>' before any call")
             steps[-1].max_seconds = float(line[len("#max-seconds>"):])
+        elif line.startswith("#no-reply>"):
+            if not steps:
+                raise SystemExit(f"{path}: '#no-reply>' before any call")
+            steps[-1].no_reply = True
         elif line.startswith("@sleep "):
             pending_sleep += float(line.split()[1]) / 1000.0
         elif line.startswith("#>"):
@@ -279,6 +286,9 @@ def main():
                     help="run a copy of the bundle (in --out) whose wireguard\\ folder holds only this installer")
     ap.add_argument("--no-leftovers", action="store_true",
                     help="fail when a tool the product started is still running after it ended")
+    ap.add_argument("--probe", help="window_probe.exe: checks that the window keeps answering")
+    ap.add_argument("--probe-max-ms", type=float, default=1000,
+                    help="longest the window may take to answer the probe")
     ap.add_argument("--quiet", action="store_true")
     args = ap.parse_args()
 
@@ -312,6 +322,8 @@ def main():
     leftovers, listed = [], False
     exe = None
     exit_code = None
+    ended_at = None
+    probe_report = None
     try:
         if args.listener:
             listener = wine.popen([args.listener], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -327,6 +339,10 @@ def main():
         exe = wine.popen([str(Path(args.bundle) / "orva_vpn.exe")], env=env, cwd=args.bundle,
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         launched = console.now()
+        probe = None
+        if args.probe:
+            probe = wine.popen([args.probe, "ORVA VPN", str(int(args.timeout))],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         if steps:
             steps[0].started = launched + steps[0].sleep_before
 
@@ -373,6 +389,7 @@ def main():
             code = exe.poll()
             if code is not None:
                 exit_code = code
+                ended_at = console.now()
                 break
             if time.monotonic() > deadline:
                 console.say(f"!! session did not end within {args.timeout:.0f} s")
@@ -380,6 +397,11 @@ def main():
             time.sleep(0.02)
         if exit_code is None:
             os.killpg(exe.pid, signal.SIGKILL)
+        if probe:
+            try:
+                probe_report = probe.communicate(timeout=40)[0].decode(errors="replace").strip()
+            except subprocess.TimeoutExpired:
+                os.killpg(probe.pid, signal.SIGKILL)
         time.sleep(1.0)  # the last log lines
         if args.no_leftovers:
             leftovers, listed = leftover_children(wine, console)
@@ -398,14 +420,20 @@ def main():
     failures = 0
     print("\n== Summary", flush=True)
     for step in steps:
-        ok = step.reply is not None and all(matches(e, step.reply) for e in step.expect)
-        took = None if step.reply is None else step.arrived - step.started
+        if step.no_reply:
+            ok = step.reply is None
+            took = None if ended_at is None or step.started is None else ended_at - step.started
+        else:
+            ok = step.reply is not None and all(matches(e, step.reply) for e in step.expect)
+            took = None if step.reply is None else step.arrived - step.started
         in_time = step.max_seconds is None or (took is not None and took <= step.max_seconds)
         failures += not (ok and in_time)
         mark = "passed" if ok and in_time else "FAILED"
         timing = "" if took is None else f" [{took:.1f} s]"
         print(f"  {mark}  {step.number:2d}. {shorten(step.line, 70)}{timing}")
-        if not ok:
+        if not ok and step.no_reply:
+            print(f"           expected no reply (the window closes)\n           got      {step.reply}")
+        elif not ok:
             got = "no reply" if step.reply is None else json.dumps(step.reply, ensure_ascii=False)
             print(f"           expected {json.dumps(step.expect, ensure_ascii=False)}\n           got      {got}")
         if not in_time:
@@ -436,6 +464,13 @@ def main():
         failures += not ok
         detail = "could not list the prefix's processes" if not listed else ", ".join(leftovers) or "none"
         print(f"  {'passed' if ok else 'FAILED'}  no tool of the product left running (left: {detail})")
+    if args.probe:
+        checks += 1
+        found = re.match(r"window probe: (\d+) answers, longest wait (\d+) ms", probe_report or "")
+        ok = bool(found) and int(found.group(1)) > 0 and int(found.group(2)) <= args.probe_max_ms
+        failures += not ok
+        print(f"  {'passed' if ok else 'FAILED'}  the window kept answering within "
+              f"{args.probe_max_ms:g} ms ({probe_report or 'no probe report'})")
     ended = exit_code == 0
     failures += not ended
     print(f"  {'passed' if ended else 'FAILED'}  program ended by itself with exit code 0 (got {exit_code})")
