@@ -75,7 +75,7 @@ class BenchPluginEnv : public PluginEnv {
     last_command_line = command_line;
     return system_.RunHidden(command_line);
   }
-  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
+  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
     return system_.RunInstaller(command_line, timeout_ms);
   }
   void BroadcastEnvironmentChange() override {}

@@ -42,12 +42,15 @@ int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& out
   switch (run.failure) {
     case ProcessRun::Failure::kCreatePipe:
       PluginLog("Failed to create pipe");
+      PluginLog("CreatePipe error: " + std::to_string(run.error));
       return -1;
     case ProcessRun::Failure::kSetHandleInformation:
       PluginLog("Failed to set handle information");
+      PluginLog("SetHandleInformation error: " + std::to_string(run.error));
       return -1;
     case ProcessRun::Failure::kCreateProcess:
       PluginLog("Failed to create process");
+      PluginLog("CreateProcess error: " + std::to_string(run.error));
       return -1;
     case ProcessRun::Failure::kNone:
       break;

@@ -17,9 +17,10 @@ ProcessRun Ran(const std::string& output, uint32_t exit_code, bool terminated = 
   return run;
 }
 
-ProcessRun FailedWith(ProcessRun::Failure failure) {
+ProcessRun FailedWith(ProcessRun::Failure failure, uint32_t error) {
   ProcessRun run;
   run.failure = failure;
+  run.error = error;
   return run;
 }
 
@@ -84,19 +85,27 @@ TEST_F(CommandRunnerTest, CrashCodesAreLoggedUnsignedAndReturnedNegative) {
   EXPECT_EQ(CountLogged("Command result code: 3221225477"), 1);
 }
 
-TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndLeaveTheCallersTextAlone) {
-  const std::pair<ProcessRun::Failure, std::string> cases[] = {
-      {ProcessRun::Failure::kCreatePipe, "Failed to create pipe"},
-      {ProcessRun::Failure::kSetHandleInformation, "Failed to set handle information"},
-      {ProcessRun::Failure::kCreateProcess, "Failed to create process"},
+TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndSayWhichStepFailedWithWhichError) {
+  const struct {
+    ProcessRun::Failure failure;
+    uint32_t error;
+    std::string line;
+    std::string error_line;
+  } cases[] = {
+      {ProcessRun::Failure::kCreatePipe, 8, "Failed to create pipe", "CreatePipe error: 8"},
+      {ProcessRun::Failure::kSetHandleInformation, 6, "Failed to set handle information",
+       "SetHandleInformation error: 6"},
+      {ProcessRun::Failure::kCreateProcess, 2, "Failed to create process",
+       "CreateProcess error: 2"},
   };
-  for (const auto& [failure, line] : cases) {
+  for (const auto& c : cases) {
     env_.logs.clear();
-    env_.on_run = [failure = failure](const std::string&) { return FailedWith(failure); };
+    env_.on_run = [&c](const std::string&) { return FailedWith(c.failure, c.error); };
     std::string output = "kept";
-    EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1) << line;
-    EXPECT_EQ(output, "kept") << line;
-    EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("Executing command: tool"), Log(line)}));
+    EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1) << c.line;
+    EXPECT_EQ(output, "kept") << c.line;
+    EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("Executing command: tool"), Log(c.line),
+                                                   Log(c.error_line)}));
   }
 }
 

@@ -37,6 +37,7 @@ class FakePluginEnv : public PluginEnv {
   // --- Scripted processes. Default: exits 0 with no output.
   std::function<ProcessRun(const std::string& command_line)> on_run;
   std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)> on_installer;
+  uint32_t installer_start_error = 2;  // reported when on_installer says kFailedToStart
 
   // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>",
   // "broadcast", "sleep <ms>", "log <text>", "write <path>", "remove <path>",
@@ -55,10 +56,13 @@ class FakePluginEnv : public PluginEnv {
     return run;
   }
 
-  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
+  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
     events.push_back("installer " + command_line + " " + std::to_string(timeout_ms));
-    if (on_installer) return on_installer(command_line, timeout_ms);
-    return InstallerOutcome::kCompleted;
+    InstallerRun run;
+    run.outcome =
+        on_installer ? on_installer(command_line, timeout_ms) : InstallerOutcome::kCompleted;
+    if (run.outcome == InstallerOutcome::kFailedToStart) run.error = installer_start_error;
+    return run;
   }
 
   void BroadcastEnvironmentChange() override { events.push_back("broadcast"); }

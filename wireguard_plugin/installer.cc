@@ -70,9 +70,12 @@ bool WireguardPlugin::InstallWireguard() {
   }
   PluginLog("Found installer at: " + installer);
 
-  switch (env_.RunInstaller(InstallerCommandLine(installer), kInstallerTimeoutMs)) {
+  const PluginEnv::InstallerRun run =
+      env_.RunInstaller(InstallerCommandLine(installer), kInstallerTimeoutMs);
+  switch (run.outcome) {
     case PluginEnv::InstallerOutcome::kFailedToStart:
       PluginLog("Failed to start installer process");
+      PluginLog("CreateProcess error: " + std::to_string(run.error));
       return false;
     case PluginEnv::InstallerOutcome::kTimedOut:
       // The installer keeps running on its own; nothing is verified.

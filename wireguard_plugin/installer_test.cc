@@ -209,7 +209,8 @@ TEST(InstallWireguard, FailuresToRunTheInstaller) {
     machine.installer_outcome = PluginEnv::InstallerOutcome::kFailedToStart;
     WireguardPlugin plugin(nullptr, machine);
     EXPECT_FALSE(plugin.InstallWireguard());
-    EXPECT_TRUE(machine.Logged("Failed to start installer process"));
+    EXPECT_EQ(machine.MessagesAfter("Failed to start installer process"),
+              std::vector<std::string>{"CreateProcess error: 2"});
     EXPECT_FALSE(machine.Logged("Installer process started, waiting for completion..."));
     EXPECT_EQ(machine.InstallEvents(), std::vector<std::string>{"installer"});
   }

@@ -32,6 +32,10 @@ struct ProcessRun {
   };
   Failure failure = Failure::kNone;
 
+  // The system error number (GetLastError) of the step that failed; 0 when
+  // the child was started.
+  uint32_t error = 0;
+
   // The child's bytes exactly as read, in the order written (at most the
   // kept-output bound; the rest was read and discarded).
   std::string output;
@@ -59,10 +63,15 @@ class PluginEnv {
   virtual ProcessRun RunHidden(const std::string& command_line) = 0;
 
   enum class InstallerOutcome { kFailedToStart, kCompleted, kTimedOut };
+  struct InstallerRun {
+    InstallerOutcome outcome = InstallerOutcome::kFailedToStart;
+    // kFailedToStart: the system error number (GetLastError) of the start.
+    uint32_t error = 0;
+  };
   // Starts an installer command line hidden and detached, waits up to
   // |timeout_ms| for it to end, and closes its handles. A timed-out installer
   // keeps running.
-  virtual InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) = 0;
+  virtual InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms) = 0;
 
   // Tells every top-level window that the environment changed
   // (WM_SETTINGCHANGE "Environment", abort if hung, 5000 ms).

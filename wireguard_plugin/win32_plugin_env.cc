@@ -105,6 +105,7 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
     HANDLE write = nullptr;
     if (!::CreatePipe(&read, &write, &inheritable, 0)) {
       run.failure = ProcessRun::Failure::kCreatePipe;
+      run.error = ::GetLastError();
       return run;
     }
     reader->read_end.Reset(read);
@@ -112,6 +113,7 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   }
   if (!::SetHandleInformation(reader->read_end.Get(), HANDLE_FLAG_INHERIT, 0)) {
     run.failure = ProcessRun::Failure::kSetHandleInformation;
+    run.error = ::GetLastError();
     return run;
   }
 
@@ -136,11 +138,13 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   BOOL created =
       ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+  const DWORD create_error = created ? 0 : ::GetLastError();
   buffer.clear();
   // Only the child may hold the write end now, or the read never ends.
   write_end.Reset();
   if (!created) {
     run.failure = ProcessRun::Failure::kCreateProcess;
+    run.error = create_error;
     return run;
   }
   UniqueProcessInformation child;
@@ -187,8 +191,8 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   return run;
 }
 
-PluginEnv::InstallerOutcome Win32PluginEnv::RunInstaller(const std::string& command_line,
-                                                         uint32_t timeout_ms) {
+PluginEnv::InstallerRun Win32PluginEnv::RunInstaller(const std::string& command_line,
+                                                     uint32_t timeout_ms) {
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -198,15 +202,21 @@ PluginEnv::InstallerOutcome Win32PluginEnv::RunInstaller(const std::string& comm
   BOOL created =
       ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
                        CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, nullptr, &startup, &info);
+  const DWORD create_error = created ? 0 : ::GetLastError();
   buffer.clear();
-  if (!created) return InstallerOutcome::kFailedToStart;
+  InstallerRun run;
+  if (!created) {
+    run.error = create_error;
+    return run;
+  }
 
   UniqueProcessInformation child;
   child.Adopt(info);
   DWORD wait = ::WaitForSingleObject(child.process.Get(), timeout_ms);
   child.thread.Reset();
   child.process.Reset();
-  return wait == WAIT_TIMEOUT ? InstallerOutcome::kTimedOut : InstallerOutcome::kCompleted;
+  run.outcome = wait == WAIT_TIMEOUT ? InstallerOutcome::kTimedOut : InstallerOutcome::kCompleted;
+  return run;
 }
 
 void Win32PluginEnv::BroadcastEnvironmentChange() {
