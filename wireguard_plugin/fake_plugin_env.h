@@ -39,7 +39,8 @@ class FakePluginEnv : public PluginEnv {
   std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)> on_installer;
   uint32_t installer_start_error = 2;  // reported when on_installer says kFailedToStart
 
-  // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>",
+  // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>" (the
+  // start), "installer-wait" (the wait for a started installer begins),
   // "broadcast", "sleep <ms>", "log <text>", "write <path>", "remove <path>",
   // "mkdir <path>".
   std::vector<std::string> events;
@@ -56,12 +57,18 @@ class FakePluginEnv : public PluginEnv {
     return run;
   }
 
-  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
+  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                            const std::function<void()>& started) override {
     events.push_back("installer " + command_line + " " + std::to_string(timeout_ms));
     InstallerRun run;
     run.outcome =
         on_installer ? on_installer(command_line, timeout_ms) : InstallerOutcome::kCompleted;
-    if (run.outcome == InstallerOutcome::kFailedToStart) run.error = installer_start_error;
+    if (run.outcome == InstallerOutcome::kFailedToStart) {
+      run.error = installer_start_error;
+      return run;
+    }
+    if (started) started();
+    events.push_back("installer-wait");
     return run;
   }
 

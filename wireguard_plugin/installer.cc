@@ -70,8 +70,11 @@ bool WireguardPlugin::InstallWireguard() {
   }
   PluginLog("Found installer at: " + installer);
 
-  const PluginEnv::InstallerRun run =
-      env_.RunInstaller(InstallerCommandLine(installer), kInstallerTimeoutMs);
+  // The "started" line is written as soon as the installer runs, not when
+  // the wait for it (up to five minutes) is over.
+  const PluginEnv::InstallerRun run = env_.RunInstaller(
+      InstallerCommandLine(installer), kInstallerTimeoutMs,
+      [this] { PluginLog("Installer process started, waiting for completion..."); });
   switch (run.outcome) {
     case PluginEnv::InstallerOutcome::kFailedToStart:
       PluginLog("Failed to start installer process");
@@ -79,11 +82,9 @@ bool WireguardPlugin::InstallWireguard() {
       return false;
     case PluginEnv::InstallerOutcome::kTimedOut:
       // The installer keeps running on its own; nothing is verified.
-      PluginLog("Installer process started, waiting for completion...");
       PluginLog("Installer timeout");
       return false;
     case PluginEnv::InstallerOutcome::kCompleted:
-      PluginLog("Installer process started, waiting for completion...");
       PluginLog("Installer completed");
       break;
   }

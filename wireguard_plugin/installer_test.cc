@@ -40,6 +40,14 @@ class InstallTarget : public FakeWireguardMachine {
     }
   }
 
+  // True when the plugin wrote |message| before the wait for the installer
+  // began.
+  bool LoggedBeforeTheWait(const std::string& message) const {
+    auto wait = std::find(events.begin(), events.end(), "installer-wait");
+    return wait != events.end() &&
+           std::find(events.begin(), wait, "log [WireGuardPlugin] " + message) != wait;
+  }
+
   // Installer, broadcast and sleep events only, in order.
   std::vector<std::string> InstallEvents() const {
     std::vector<std::string> selected;
@@ -158,6 +166,9 @@ TEST(InstallWireguard, DetectedAtOnceAnswersTrueAfterTheShortestWaits) {
       "Installer completed",
       "WireGuard installed successfully",
   }));
+  // Written as the installer starts, not when the (up to five minutes) wait
+  // for it is over.
+  EXPECT_TRUE(machine.LoggedBeforeTheWait("Installer process started, waiting for completion..."));
 }
 
 TEST(InstallWireguard, InstallerThatInstallsNothingFailsAfterTwentyAttempts) {

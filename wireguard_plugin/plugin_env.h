@@ -13,6 +13,7 @@
 #define ORVA_WIREGUARD_PLUGIN_PLUGIN_ENV_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -68,10 +69,11 @@ class PluginEnv {
     // kFailedToStart: the system error number (GetLastError) of the start.
     uint32_t error = 0;
   };
-  // Starts an installer command line hidden and detached, waits up to
-  // |timeout_ms| for it to end, and closes its handles. A timed-out installer
-  // keeps running.
-  virtual InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms) = 0;
+  // Starts an installer command line hidden and detached, calls |started|
+  // once it runs and before the wait begins, waits up to |timeout_ms| for it
+  // to end, and closes its handles. A timed-out installer keeps running.
+  virtual InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                                    const std::function<void()>& started) = 0;
 
   // Tells every top-level window that the environment changed
   // (WM_SETTINGCHANGE "Environment", abort if hung, 5000 ms).

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -192,7 +193,8 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
 }
 
 PluginEnv::InstallerRun Win32PluginEnv::RunInstaller(const std::string& command_line,
-                                                     uint32_t timeout_ms) {
+                                                     uint32_t timeout_ms,
+                                                     const std::function<void()>& started) {
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -212,6 +214,7 @@ PluginEnv::InstallerRun Win32PluginEnv::RunInstaller(const std::string& command_
 
   UniqueProcessInformation child;
   child.Adopt(info);
+  if (started) started();
   DWORD wait = ::WaitForSingleObject(child.process.Get(), timeout_ms);
   child.thread.Reset();
   child.process.Reset();

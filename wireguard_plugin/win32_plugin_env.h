@@ -30,7 +30,8 @@ class Win32PluginEnv : public PluginEnv {
   explicit Win32PluginEnv(RunLimits limits = RunLimits()) : limits_(limits) {}
 
   ProcessRun RunHidden(const std::string& command_line) override;
-  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms) override;
+  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                            const std::function<void()>& started) override;
   void BroadcastEnvironmentChange() override;
   bool Exists(const std::string& path) override;
   std::optional<std::string> ShellFolder(int csidl) override;
