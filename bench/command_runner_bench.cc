@@ -79,6 +79,7 @@ class BenchPluginEnv : public PluginEnv {
                             const std::function<void()>& started) override {
     return system_.RunInstaller(command_line, timeout_ms, started);
   }
+  std::string SystemFolder() override { return system_.SystemFolder(); }
   void BroadcastEnvironmentChange() override {}
   bool Exists(const std::string& path) override { return system_.Exists(path); }
   std::optional<std::string> ShellFolder(int csidl) override {

@@ -5,6 +5,7 @@
 // has the platform run it as a hidden child with its output captured, and
 // logs the outcome; the process handling itself (pipes, the reader, the
 // bounds, termination) lives behind PluginEnv::RunHidden.
+#include <optional>
 #include <string>
 
 #include "wireguard_plugin/wireguard_plugin.h"
@@ -24,9 +25,16 @@ bool NeedsInterpreter(const std::string& command) {
 // more than two of them (our status command holds four), and /s makes it do
 // so always; the outer pair added here is therefore the pair it strips, and
 // the command runs exactly as written.
-std::string CommandLineFor(const std::string& command) {
+//
+// The interpreter is named by its full path in the system folder: for a bare
+// name, process creation looks in the executable's folder and the working
+// folder first, and a cmd.exe placed there would run with our administrator
+// rights. Without a system folder the command is not run at all.
+std::optional<std::string> CommandLineFor(const std::string& command,
+                                          const std::string& system_folder) {
   if (!NeedsInterpreter(command)) return command;
-  return "cmd.exe /s /c \"" + command + "\"";
+  if (system_folder.empty()) return std::nullopt;
+  return "\"" + system_folder + "\\cmd.exe\" /s /c \"" + command + "\"";
 }
 
 }  // namespace
@@ -38,7 +46,12 @@ void WireguardPlugin::PluginLog(const std::string& message) {
 int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& output) {
   PluginLog("Executing command: " + command);
 
-  ProcessRun run = env_.RunHidden(CommandLineFor(command));
+  const std::optional<std::string> command_line = CommandLineFor(command, env_.SystemFolder());
+  if (!command_line) {
+    PluginLog("Failed to create process");
+    return -1;
+  }
+  ProcessRun run = env_.RunHidden(*command_line);
   switch (run.failure) {
     case ProcessRun::Failure::kCreatePipe:
       PluginLog("Failed to create pipe");

@@ -24,6 +24,9 @@ ProcessRun FailedWith(ProcessRun::Failure failure, uint32_t error) {
   return run;
 }
 
+// The interpreter, by its full path in the fake's system folder.
+const std::string kInterpreter = "\"C:\\Windows\\system32\\cmd.exe\" /s /c ";
+
 TEST_F(CommandRunnerTest, PluginLogWritesOnePrefixedLineWithNothingAdded) {
   plugin_.PluginLog("hello");
   plugin_.PluginLog("");
@@ -44,10 +47,10 @@ TEST_F(CommandRunnerTest, OnlyChainsPipesAndRedirectionsGoThroughTheInterpreter)
 
   EXPECT_EQ(env_.runs, (std::vector<std::string>{
                            direct,
-                           "cmd.exe /s /c \"a && b\"",
-                           "cmd.exe /s /c \"a | b\"",
-                           "cmd.exe /s /c \"a < in\"",
-                           "cmd.exe /s /c \"" + status + "\"",
+                           kInterpreter + "\"a && b\"",
+                           kInterpreter + "\"a | b\"",
+                           kInterpreter + "\"a < in\"",
+                           kInterpreter + "\"" + status + "\"",
                            "a & b",
                        }));
   // The log shows the command as the caller wrote it, never the wrapper.

@@ -29,6 +29,7 @@ class FakePluginEnv : public PluginEnv {
   std::map<std::string, std::string> environment;
   std::map<std::string, std::string> short_names;
   std::string module_file_name = "C:\\Program Files\\ORVA VPN\\orva_vpn.exe";
+  std::string system_folder = "C:\\Windows\\system32";
   std::set<std::string> blocked_folders;    // CreateDirectories fails for these
   std::set<std::string> unwritable;         // WriteFile cannot open these
   std::set<std::string> write_fails;        // WriteFile opens but the write fails
@@ -71,6 +72,8 @@ class FakePluginEnv : public PluginEnv {
     events.push_back("installer-wait");
     return run;
   }
+
+  std::string SystemFolder() override { return system_folder; }
 
   void BroadcastEnvironmentChange() override { events.push_back("broadcast"); }
 

@@ -33,9 +33,16 @@ std::string AsciiLower(std::string text) {
   return text;
 }
 
-std::string InstallerCommandLine(const std::string& installer_path) {
-  if (AsciiLower(installer_path).find(".msi") != std::string::npos) {
-    return "msiexec.exe /i \"" + installer_path + "\" /quiet /norestart";
+bool IsPackage(const std::string& installer_path) {
+  return AsciiLower(installer_path).find(".msi") != std::string::npos;
+}
+
+// msiexec.exe is named by its full path in the system folder, so that no
+// msiexec.exe beside our executable or in the working folder runs instead.
+std::string InstallerCommandLine(const std::string& installer_path,
+                                 const std::string& system_folder) {
+  if (IsPackage(installer_path)) {
+    return "\"" + system_folder + "\\msiexec.exe\" /i \"" + installer_path + "\" /quiet /norestart";
   }
   return "\"" + installer_path + "\" /S /SILENT /VERYSILENT";
 }
@@ -70,10 +77,15 @@ bool WireguardPlugin::InstallWireguard() {
   }
   PluginLog("Found installer at: " + installer);
 
+  const std::string system_folder = env_.SystemFolder();
+  if (IsPackage(installer) && system_folder.empty()) {
+    PluginLog("Failed to start installer process");
+    return false;
+  }
   // The "started" line is written as soon as the installer runs, not when
   // the wait for it (up to five minutes) is over.
   const PluginEnv::InstallerRun run = env_.RunInstaller(
-      InstallerCommandLine(installer), kInstallerTimeoutMs,
+      InstallerCommandLine(installer, system_folder), kInstallerTimeoutMs,
       [this] { PluginLog("Installer process started, waiting for completion..."); });
   switch (run.outcome) {
     case PluginEnv::InstallerOutcome::kFailedToStart:

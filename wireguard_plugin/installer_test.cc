@@ -14,6 +14,8 @@
 namespace {
 
 const std::string kAppFolder = "C:\\Program Files\\ORVA VPN";
+// msiexec by its full path in the fake's system folder.
+const std::string kMsiexec = "\"C:\\Windows\\system32\\msiexec.exe\"";
 
 // A machine without WireGuard whose installer, once run, installs it after
 // |sleeps_until_detected| verification waits (never when negative).
@@ -122,7 +124,7 @@ TEST(InstallWireguard, RunsPackagesThroughMsiexecAndProgramsWithSilentSwitches) 
   };
   const std::vector<Case> cases = {
       {kAppFolder + "\\orva_vpn.exe", kAppFolder + "\\wireguard\\wireguard-installer.msi",
-       "msiexec.exe /i \"" + kAppFolder +
+       kMsiexec + " /i \"" + kAppFolder +
            "\\wireguard\\wireguard-installer.msi\" /quiet /norestart"},
       {kAppFolder + "\\orva_vpn.exe", kAppFolder + "\\wireguard_installer.exe",
        "\"" + kAppFolder + "\\wireguard_installer.exe\" /S /SILENT /VERYSILENT"},
@@ -131,7 +133,7 @@ TEST(InstallWireguard, RunsPackagesThroughMsiexecAndProgramsWithSilentSwitches) 
        "\"" + kAppFolder + "\\wireguard.exe\" /S /SILENT /VERYSILENT"},
       // ".msi" in any letter case, here inside a folder name.
       {"C:\\Kits.MSI Build\\orva_vpn.exe", "C:\\Kits.MSI Build\\wireguard.exe",
-       "msiexec.exe /i \"C:\\Kits.MSI Build\\wireguard.exe\" /quiet /norestart"},
+       kMsiexec + " /i \"C:\\Kits.MSI Build\\wireguard.exe\" /quiet /norestart"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.installer);

@@ -75,6 +75,12 @@ class PluginEnv {
   virtual InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
                                     const std::function<void()>& started) = 0;
 
+  // The system's own program folder (GetSystemDirectoryA, 260 characters),
+  // for example "C:\Windows\system32", where cmd.exe and msiexec.exe live.
+  // Empty when it cannot be had: the plugin then starts neither, rather than
+  // let a search by bare name find one elsewhere.
+  virtual std::string SystemFolder() = 0;
+
   // Tells every top-level window that the environment changed
   // (WM_SETTINGCHANGE "Environment", abort if hung, 5000 ms).
   virtual void BroadcastEnvironmentChange() = 0;

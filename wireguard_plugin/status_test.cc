@@ -10,6 +10,8 @@ const char kWg[] = "C:\\Program Files\\WireGuard\\wg.exe";
 const char kWgShort[] = "C:\\PROGRA~1\\WIREGU~1\\wg.exe";
 const char kStatusCommand[] = "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show \"orva_divuv\" 2>&1";
 const char kShowAllCommand[] = "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show all 2>&1";
+// The interpreter, by its full path in the fake's system folder.
+const char kInterpreter[] = "\"C:\\Windows\\system32\\cmd.exe\" /s /c \"";
 
 // wg show for a running tunnel, as the tool lays it out.
 const char kRunningTunnel[] =
@@ -59,7 +61,7 @@ TEST_F(StatusTest, RunningTunnelIsConnectedThroughTheMendedStatusCommand) {
   ToolPrints(kRunningTunnel);
   EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
   EXPECT_EQ(env_.runs,
-            (std::vector<std::string>{std::string("cmd.exe /s /c \"") + kStatusCommand + "\""}));
+            (std::vector<std::string>{std::string(kInterpreter) + kStatusCommand + "\""}));
   EXPECT_EQ(env_.logs, (std::vector<std::string>{
                            Log("GetVPNStatus called"),
                            Log(std::string("WireGuard found at: ") + kWg),
@@ -152,7 +154,7 @@ TEST_F(StatusTest, UnstartableToolRetriesWithShowAllThenIsUnknown) {
     return run;
   };
   EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
-  EXPECT_EQ(env_.runs.back(), std::string("cmd.exe /s /c \"") + kShowAllCommand + "\"");
+  EXPECT_EQ(env_.runs.back(), std::string(kInterpreter) + kShowAllCommand + "\"");
   EXPECT_EQ(CountLogged("Failed to execute status command, trying 'wg show all'"), 1);
 
   env_.on_run = [](const std::string&) {

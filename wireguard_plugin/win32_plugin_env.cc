@@ -222,6 +222,13 @@ PluginEnv::InstallerRun Win32PluginEnv::RunInstaller(const std::string& command_
   return run;
 }
 
+std::string Win32PluginEnv::SystemFolder() {
+  char buffer[MAX_PATH] = {};
+  UINT length = ::GetSystemDirectoryA(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
+}
+
 void Win32PluginEnv::BroadcastEnvironmentChange() {
   ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
                         reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 5000, nullptr);
