@@ -39,10 +39,15 @@ bool IsPackage(const std::string& installer_path) {
 
 // msiexec.exe is named by its full path in the system folder, so that no
 // msiexec.exe beside our executable or in the working folder runs instead.
+// DO_NOT_LAUNCH=1 keeps WireGuard's package from opening WireGuard's own
+// manager window when it finishes: the installation stays silent, and no
+// second program starts managing tunnels beside ours. The setup program's
+// switches stay as they are.
 std::string InstallerCommandLine(const std::string& installer_path,
                                  const std::string& system_folder) {
   if (IsPackage(installer_path)) {
-    return "\"" + system_folder + "\\msiexec.exe\" /i \"" + installer_path + "\" /quiet /norestart";
+    return "\"" + system_folder + "\\msiexec.exe\" /i \"" + installer_path +
+           "\" /quiet /norestart DO_NOT_LAUNCH=1";
   }
   return "\"" + installer_path + "\" /S /SILENT /VERYSILENT";
 }

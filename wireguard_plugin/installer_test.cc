@@ -125,7 +125,7 @@ TEST(InstallWireguard, RunsPackagesThroughMsiexecAndProgramsWithSilentSwitches) 
   const std::vector<Case> cases = {
       {kAppFolder + "\\orva_vpn.exe", kAppFolder + "\\wireguard\\wireguard-installer.msi",
        kMsiexec + " /i \"" + kAppFolder +
-           "\\wireguard\\wireguard-installer.msi\" /quiet /norestart"},
+           "\\wireguard\\wireguard-installer.msi\" /quiet /norestart DO_NOT_LAUNCH=1"},
       {kAppFolder + "\\orva_vpn.exe", kAppFolder + "\\wireguard_installer.exe",
        "\"" + kAppFolder + "\\wireguard_installer.exe\" /S /SILENT /VERYSILENT"},
       // Only wireguard.exe beside the executable: the last candidate.
@@ -133,7 +133,7 @@ TEST(InstallWireguard, RunsPackagesThroughMsiexecAndProgramsWithSilentSwitches) 
        "\"" + kAppFolder + "\\wireguard.exe\" /S /SILENT /VERYSILENT"},
       // ".msi" in any letter case, here inside a folder name.
       {"C:\\Kits.MSI Build\\orva_vpn.exe", "C:\\Kits.MSI Build\\wireguard.exe",
-       kMsiexec + " /i \"C:\\Kits.MSI Build\\wireguard.exe\" /quiet /norestart"},
+       kMsiexec + " /i \"C:\\Kits.MSI Build\\wireguard.exe\" /quiet /norestart DO_NOT_LAUNCH=1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.installer);
