@@ -33,6 +33,7 @@ class FakePluginEnv : public PluginEnv {
   std::set<std::string> blocked_folders;    // CreateDirectories fails for these
   std::set<std::string> unwritable;         // WriteFile cannot open these
   std::set<std::string> write_fails;        // WriteFile opens but the write fails
+  std::set<std::string> unprotectable;      // existing files whose DACL cannot be set
   std::map<std::string, std::string> unremovable;  // path -> error text
 
   // --- Scripted processes. Default: exits 0 with no output.
@@ -118,6 +119,9 @@ class FakePluginEnv : public PluginEnv {
                          const std::string& sddl) override {
     events.push_back("write " + path);
     if (unwritable.count(path)) return WriteOutcome::kOpenFailed;
+    if (!sddl.empty() && unprotectable.count(path) && paths.count(path)) {
+      return WriteOutcome::kProtectionFailed;  // nothing written, the old file stays
+    }
     paths.insert(path);
     files[path] = write_fails.count(path) ? std::string() : bytes;
     file_sddl[path] = sddl;

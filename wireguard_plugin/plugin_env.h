@@ -111,12 +111,15 @@ class PluginEnv {
   // does not exist afterwards (a file in the way, access denied).
   virtual bool CreateDirectories(const std::string& path) = 0;
 
-  enum class WriteOutcome { kOpenFailed, kWriteFailed, kWritten };
+  enum class WriteOutcome { kOpenFailed, kProtectionFailed, kWriteFailed, kWritten };
   // Creates or truncates |path| and writes |bytes| unchanged (binary). A
   // non-empty |sddl| (SDDL text) is the file's security descriptor: given to
-  // a new file, and its DACL applied to an existing one; an SDDL text that
-  // cannot be converted fails the open. Empty means the folder's inherited
-  // default. kWriteFailed covers a failed write and a failed close.
+  // a new file, and its DACL applied to an existing one before anything is
+  // written; an SDDL text that cannot be converted fails the open. Empty
+  // means the folder's inherited default. kProtectionFailed: the file exists
+  // and its DACL could not be applied (nor could it be opened to apply it);
+  // none of |bytes| was written. kWriteFailed covers a failed write and a
+  // failed close.
   virtual WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                                  const std::string& sddl) = 0;
 

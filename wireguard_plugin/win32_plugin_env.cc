@@ -317,19 +317,27 @@ PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const
   UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE | (sddl.empty() ? 0 : WRITE_DAC),
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   &attributes, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return WriteOutcome::kOpenFailed;
+  const DWORD open_error = ::GetLastError();  // ERROR_ALREADY_EXISTS after opening a file
+  if (!file) {
+    // An existing file that refuses us the access to change its DACL keeps
+    // whatever access it had: the caller has to replace it.
+    if (!sddl.empty() && open_error == ERROR_ACCESS_DENIED && Exists(path)) {
+      return WriteOutcome::kProtectionFailed;
+    }
+    return WriteOutcome::kOpenFailed;
+  }
 
-  if (!sddl.empty()) {
+  if (!sddl.empty() && open_error == ERROR_ALREADY_EXISTS) {
     // CreateFile applies the descriptor only to a file it creates; an
-    // existing file gets the same DACL here. A refusal is not fatal: such a
-    // file was normally created by an earlier save, with the descriptor.
+    // existing one gets the same DACL here, before it receives any byte.
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL dacl = nullptr;
-    if (::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) && present) {
-      ::SetSecurityInfo(file.Get(), SE_FILE_OBJECT,
-                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                        nullptr, dacl, nullptr);
+    if (!::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) || !present ||
+        ::SetSecurityInfo(file.Get(), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, dacl, nullptr) != ERROR_SUCCESS) {
+      return WriteOutcome::kProtectionFailed;
     }
   }
 
