@@ -14,6 +14,10 @@ namespace {
 
 constexpr char kLogPrefix[] = "[WireGuardPlugin] ";
 
+// The pause before the one more try of a start the system refused for the
+// moment.
+constexpr uint32_t kStartRetryPauseMs = 250;
+
 // Redirections, pipes and command chains only mean something to cmd.exe.
 // These are plain substring tests: quotes are not considered.
 bool NeedsInterpreter(const std::string& command) {
@@ -52,6 +56,13 @@ int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& out
     return -1;
   }
   ProcessRun run = env_.RunHidden(*command_line);
+  if (run.failure == ProcessRun::Failure::kCreateProcess && IsTransientStartError(run.error)) {
+    PluginLog("Failed to create process");
+    PluginLog("CreateProcess error: " + std::to_string(run.error));
+    PluginLog("Retrying process creation in " + std::to_string(kStartRetryPauseMs) + " ms");
+    env_.Sleep(kStartRetryPauseMs);
+    run = env_.RunHidden(*command_line);
+  }
   switch (run.failure) {
     case ProcessRun::Failure::kCreatePipe:
       PluginLog("Failed to create pipe");

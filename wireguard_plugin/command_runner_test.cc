@@ -112,6 +112,40 @@ TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndSayWhichStepFailedWithWh
   }
 }
 
+// A start the system refused for the moment (Wine's ERROR_INTERNAL_ERROR
+// for a child that died while starting) gets one more try after a pause;
+// anything else, as above, gets none.
+TEST_F(CommandRunnerTest, AStartRefusedForTheMomentIsTriedOnceMore) {
+  const std::vector<std::string> refused = {
+      Log("Executing command: tool"), Log("Failed to create process"),
+      Log("CreateProcess error: 1359"), Log("Retrying process creation in 250 ms")};
+  for (const bool second_start_works : {true, false}) {
+    SCOPED_TRACE(second_start_works ? "second start works" : "refused twice");
+    env_.logs.clear();
+    env_.runs.clear();
+    env_.sleeps.clear();
+    env_.on_run = [&, second_start_works](const std::string&) {
+      if (env_.runs.size() == 2 && second_start_works) return Ran("fine", 0);
+      return FailedWith(ProcessRun::Failure::kCreateProcess, 1359);
+    };
+    std::string output = "kept";
+    std::vector<std::string> expected = refused;
+    if (second_start_works) {
+      EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 0);
+      EXPECT_EQ(output, "fine");
+      expected.insert(expected.end(), {Log("Command result code: 0"), Log("Command output: fine")});
+    } else {
+      EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1);
+      EXPECT_EQ(output, "kept");
+      expected.insert(expected.end(),
+                      {Log("Failed to create process"), Log("CreateProcess error: 1359")});
+    }
+    EXPECT_EQ(env_.logs, expected);
+    EXPECT_EQ(env_.runs, (std::vector<std::string>{"tool", "tool"}));
+    EXPECT_EQ(env_.sleeps, std::vector<uint32_t>{250});
+  }
+}
+
 TEST_F(CommandRunnerTest, TerminatedChildLogsTimeoutThenCodeOneWithOutputSoFar) {
   env_.on_run = [](const std::string&) { return Ran("partial", 1, /*terminated=*/true); };
   std::string output;

@@ -24,6 +24,9 @@ constexpr uint32_t kInstallerTimeoutMs = 300000;
 constexpr int kVerificationAttempts = 20;
 constexpr uint32_t kVerificationWaitMs = 500;
 constexpr uint32_t kWaitAfterConfirmedMs = 1000;
+// The pause before the one more try of a start the system refused for the
+// moment (see IsTransientStartError).
+constexpr uint32_t kStartRetryPauseMs = 250;
 
 // Lower-cases ASCII letters only, byte by byte, leaving code-page bytes alone.
 std::string AsciiLower(std::string text) {
@@ -89,9 +92,19 @@ bool WireguardPlugin::InstallWireguard() {
   }
   // The "started" line is written as soon as the installer runs, not when
   // the wait for it (up to five minutes) is over.
-  const PluginEnv::InstallerRun run = env_.RunInstaller(
-      InstallerCommandLine(installer, system_folder), kInstallerTimeoutMs,
-      [this] { PluginLog("Installer process started, waiting for completion..."); });
+  const std::string command_line = InstallerCommandLine(installer, system_folder);
+  const auto started = [this] {
+    PluginLog("Installer process started, waiting for completion...");
+  };
+  PluginEnv::InstallerRun run = env_.RunInstaller(command_line, kInstallerTimeoutMs, started);
+  if (run.outcome == PluginEnv::InstallerOutcome::kFailedToStart &&
+      IsTransientStartError(run.error)) {
+    PluginLog("Failed to start installer process");
+    PluginLog("CreateProcess error: " + std::to_string(run.error));
+    PluginLog("Retrying installer start in " + std::to_string(kStartRetryPauseMs) + " ms");
+    env_.Sleep(kStartRetryPauseMs);
+    run = env_.RunInstaller(command_line, kInstallerTimeoutMs, started);
+  }
   switch (run.outcome) {
     case PluginEnv::InstallerOutcome::kFailedToStart:
       PluginLog("Failed to start installer process");

@@ -228,6 +228,27 @@ TEST(InstallWireguard, FailuresToRunTheInstaller) {
     EXPECT_EQ(machine.InstallEvents(), std::vector<std::string>{"installer"});
   }
   {
+    SCOPED_TRACE("installer refused for the moment, then started");
+    InstallTarget machine;
+    machine.paths.insert(kAppFolder + "\\wireguard.exe");
+    machine.sleeps_until_detected = 2;
+    machine.installer_start_error = 1359;
+    machine.on_installer = [&machine](const std::string&, uint32_t) {
+      machine.installer_ran = true;
+      return machine.InstallEvents().size() == 1 ? PluginEnv::InstallerOutcome::kFailedToStart
+                                                 : PluginEnv::InstallerOutcome::kCompleted;
+    };
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_TRUE(plugin.InstallWireguard());
+    EXPECT_TRUE(machine.LoggedInOrder(
+        {"Failed to start installer process", "CreateProcess error: 1359",
+         "Retrying installer start in 250 ms",
+         "Installer process started, waiting for completion...", "Installer completed"}));
+    EXPECT_EQ(machine.InstallEvents(),
+              (std::vector<std::string>{"installer", "sleep 250", "installer", "broadcast",
+                                        "sleep 500", "sleep 1000"}));
+  }
+  {
     SCOPED_TRACE("installer still running after five minutes");
     InstallTarget machine;
     machine.paths.insert(kAppFolder + "\\wireguard.exe");

@@ -22,6 +22,18 @@ inline constexpr int kCsidlPersonal = 0x05;       // the user's Documents
 inline constexpr int kCsidlCommonAppData = 0x23;  // ProgramData
 inline constexpr int kCsidlProgramFiles = 0x26;   // the 64-bit program folder
 
+// True for the system errors with which a process start is refused for the
+// moment rather than for good, so that one more try after a short pause may
+// succeed. ERROR_INTERNAL_ERROR (1359) is what Wine answers when the new
+// process ended during its own start-up, before it ran any of its code: on
+// a loaded machine about one start in two thousand. ERROR_NOT_ENOUGH_MEMORY
+// (8), ERROR_NO_SYSTEM_RESOURCES (1450) and ERROR_COMMITMENT_LIMIT (1455)
+// are shortages of the moment. Everything else (a missing file or folder,
+// a denied access, a bad image: 2, 3, 5, 193, ...) fails the same way again.
+inline bool IsTransientStartError(uint32_t error) {
+  return error == 1359 || error == 8 || error == 1450 || error == 1455;
+}
+
 // The outcome of running one command line as a hidden child process whose
 // standard output and standard error go into one pipe.
 struct ProcessRun {
