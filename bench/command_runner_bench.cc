@@ -75,9 +75,11 @@ class BenchPluginEnv : public PluginEnv {
     last_command_line = command_line;
     return system_.RunHidden(command_line);
   }
-  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
-    return system_.RunInstaller(command_line, timeout_ms);
+  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                            const std::function<void()>& started) override {
+    return system_.RunInstaller(command_line, timeout_ms, started);
   }
+  std::string SystemFolder() override { return system_.SystemFolder(); }
   void BroadcastEnvironmentChange() override {}
   void SetInterrupted(bool interrupted) override { system_.SetInterrupted(interrupted); }
   bool Exists(const std::string& path) override { return system_.Exists(path); }

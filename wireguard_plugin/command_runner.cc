@@ -5,6 +5,7 @@
 // has the platform run it as a hidden child with its output captured, and
 // logs the outcome; the process handling itself (pipes, the reader, the
 // bounds, termination) lives behind PluginEnv::RunHidden.
+#include <optional>
 #include <string>
 
 #include "wireguard_plugin/wireguard_plugin.h"
@@ -12,6 +13,10 @@
 namespace {
 
 constexpr char kLogPrefix[] = "[WireGuardPlugin] ";
+
+// The pause before the one more try of a start the system refused for the
+// moment.
+constexpr uint32_t kStartRetryPauseMs = 250;
 
 // Redirections, pipes and command chains only mean something to cmd.exe.
 // These are plain substring tests: quotes are not considered.
@@ -29,7 +34,13 @@ bool NeedsInterpreter(const std::string& command) {
 // output and standard error share one pipe), so a command whose only
 // interpreter syntax it is runs directly, without it: one process instead of
 // the interpreter, its console host and the tool.
-std::string CommandLineFor(const std::string& command) {
+//
+// The interpreter is named by its full path in the system folder: for a bare
+// name, process creation looks in the executable's folder and the working
+// folder first, and a cmd.exe placed there would run with our administrator
+// rights. Without a system folder the command is not run at all.
+std::optional<std::string> CommandLineFor(const std::string& command,
+                                          const std::string& system_folder) {
   static const std::string kMergeStreams = " 2>&1";
   if (command.size() >= kMergeStreams.size() &&
       command.compare(command.size() - kMergeStreams.size(), kMergeStreams.size(),
@@ -38,7 +49,8 @@ std::string CommandLineFor(const std::string& command) {
     if (!NeedsInterpreter(direct)) return direct;
   }
   if (!NeedsInterpreter(command)) return command;
-  return "cmd.exe /s /c \"" + command + "\"";
+  if (system_folder.empty()) return std::nullopt;
+  return "\"" + system_folder + "\\cmd.exe\" /s /c \"" + command + "\"";
 }
 
 }  // namespace
@@ -50,16 +62,31 @@ void WireguardPlugin::PluginLog(const std::string& message) {
 int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& output) {
   PluginLog("Executing command: " + command);
 
-  ProcessRun run = env_.RunHidden(CommandLineFor(command));
+  const std::optional<std::string> command_line = CommandLineFor(command, env_.SystemFolder());
+  if (!command_line) {
+    PluginLog("Failed to create process");
+    return -1;
+  }
+  ProcessRun run = env_.RunHidden(*command_line);
+  if (run.failure == ProcessRun::Failure::kCreateProcess && IsTransientStartError(run.error)) {
+    PluginLog("Failed to create process");
+    PluginLog("CreateProcess error: " + std::to_string(run.error));
+    PluginLog("Retrying process creation in " + std::to_string(kStartRetryPauseMs) + " ms");
+    env_.Sleep(kStartRetryPauseMs);
+    run = env_.RunHidden(*command_line);
+  }
   switch (run.failure) {
     case ProcessRun::Failure::kCreatePipe:
       PluginLog("Failed to create pipe");
+      PluginLog("CreatePipe error: " + std::to_string(run.error));
       return -1;
     case ProcessRun::Failure::kSetHandleInformation:
       PluginLog("Failed to set handle information");
+      PluginLog("SetHandleInformation error: " + std::to_string(run.error));
       return -1;
     case ProcessRun::Failure::kCreateProcess:
       PluginLog("Failed to create process");
+      PluginLog("CreateProcess error: " + std::to_string(run.error));
       return -1;
     case ProcessRun::Failure::kNone:
       break;

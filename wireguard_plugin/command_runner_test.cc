@@ -17,11 +17,15 @@ ProcessRun Ran(const std::string& output, uint32_t exit_code, bool terminated = 
   return run;
 }
 
-ProcessRun FailedWith(ProcessRun::Failure failure) {
+ProcessRun FailedWith(ProcessRun::Failure failure, uint32_t error) {
   ProcessRun run;
   run.failure = failure;
+  run.error = error;
   return run;
 }
+
+// The interpreter, by its full path in the fake's system folder.
+const std::string kInterpreter = "\"C:\\Windows\\system32\\cmd.exe\" /s /c ";
 
 TEST_F(CommandRunnerTest, PluginLogWritesOnePrefixedLineWithNothingAdded) {
   plugin_.PluginLog("hello");
@@ -48,14 +52,14 @@ TEST_F(CommandRunnerTest, OnlyChainsPipesAndRedirectionsGoThroughTheInterpreter)
   // runs directly, without it.
   EXPECT_EQ(env_.runs, (std::vector<std::string>{
                            direct,
-                           "cmd.exe /s /c \"a && b\"",
-                           "cmd.exe /s /c \"a | b\"",
-                           "cmd.exe /s /c \"a < in\"",
+                           kInterpreter + "\"a && b\"",
+                           kInterpreter + "\"a | b\"",
+                           kInterpreter + "\"a < in\"",
                            "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show \"orva_divuv\"",
                            "a & b",
-                           "cmd.exe /s /c \"a > out 2>&1\"",
-                           "cmd.exe /s /c \"a 2>&1 | b 2>&1\"",
-                           "cmd.exe /s /c \"a 2>&1 rest\"",
+                           kInterpreter + "\"a > out 2>&1\"",
+                           kInterpreter + "\"a 2>&1 | b 2>&1\"",
+                           kInterpreter + "\"a 2>&1 rest\"",
                        }));
   // The log shows the command as the caller wrote it, never the wrapper.
   EXPECT_EQ(CountLogged("Executing command: " + status), 1);
@@ -92,19 +96,61 @@ TEST_F(CommandRunnerTest, CrashCodesAreLoggedUnsignedAndReturnedNegative) {
   EXPECT_EQ(CountLogged("Command result code: 3221225477"), 1);
 }
 
-TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndLeaveTheCallersTextAlone) {
-  const std::pair<ProcessRun::Failure, std::string> cases[] = {
-      {ProcessRun::Failure::kCreatePipe, "Failed to create pipe"},
-      {ProcessRun::Failure::kSetHandleInformation, "Failed to set handle information"},
-      {ProcessRun::Failure::kCreateProcess, "Failed to create process"},
+TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndSayWhichStepFailedWithWhichError) {
+  const struct {
+    ProcessRun::Failure failure;
+    uint32_t error;
+    std::string line;
+    std::string error_line;
+  } cases[] = {
+      {ProcessRun::Failure::kCreatePipe, 8, "Failed to create pipe", "CreatePipe error: 8"},
+      {ProcessRun::Failure::kSetHandleInformation, 6, "Failed to set handle information",
+       "SetHandleInformation error: 6"},
+      {ProcessRun::Failure::kCreateProcess, 2, "Failed to create process",
+       "CreateProcess error: 2"},
   };
-  for (const auto& [failure, line] : cases) {
+  for (const auto& c : cases) {
     env_.logs.clear();
-    env_.on_run = [failure = failure](const std::string&) { return FailedWith(failure); };
+    env_.on_run = [&c](const std::string&) { return FailedWith(c.failure, c.error); };
     std::string output = "kept";
-    EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1) << line;
-    EXPECT_EQ(output, "kept") << line;
-    EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("Executing command: tool"), Log(line)}));
+    EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1) << c.line;
+    EXPECT_EQ(output, "kept") << c.line;
+    EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("Executing command: tool"), Log(c.line),
+                                                   Log(c.error_line)}));
+  }
+}
+
+// A start the system refused for the moment (Wine's ERROR_INTERNAL_ERROR
+// for a child that died while starting) gets one more try after a pause;
+// anything else, as above, gets none.
+TEST_F(CommandRunnerTest, AStartRefusedForTheMomentIsTriedOnceMore) {
+  const std::vector<std::string> refused = {
+      Log("Executing command: tool"), Log("Failed to create process"),
+      Log("CreateProcess error: 1359"), Log("Retrying process creation in 250 ms")};
+  for (const bool second_start_works : {true, false}) {
+    SCOPED_TRACE(second_start_works ? "second start works" : "refused twice");
+    env_.logs.clear();
+    env_.runs.clear();
+    env_.sleeps.clear();
+    env_.on_run = [&, second_start_works](const std::string&) {
+      if (env_.runs.size() == 2 && second_start_works) return Ran("fine", 0);
+      return FailedWith(ProcessRun::Failure::kCreateProcess, 1359);
+    };
+    std::string output = "kept";
+    std::vector<std::string> expected = refused;
+    if (second_start_works) {
+      EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 0);
+      EXPECT_EQ(output, "fine");
+      expected.insert(expected.end(), {Log("Command result code: 0"), Log("Command output: fine")});
+    } else {
+      EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1);
+      EXPECT_EQ(output, "kept");
+      expected.insert(expected.end(),
+                      {Log("Failed to create process"), Log("CreateProcess error: 1359")});
+    }
+    EXPECT_EQ(env_.logs, expected);
+    EXPECT_EQ(env_.runs, (std::vector<std::string>{"tool", "tool"}));
+    EXPECT_EQ(env_.sleeps, std::vector<uint32_t>{250});
   }
 }
 

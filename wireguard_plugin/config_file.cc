@@ -47,8 +47,18 @@ std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   PluginLog("Config directory: " + folder);
 
   const std::string file = folder + "\\" + TunnelName() + ".conf";
-  if (env_.WriteFile(file, WithCrLf(config), kConfigFileSddl) !=
-      PluginEnv::WriteOutcome::kWritten) {
+  const std::string bytes = WithCrLf(config);
+  PluginEnv::WriteOutcome outcome = env_.WriteFile(file, bytes, kConfigFileSddl);
+  if (outcome == PluginEnv::WriteOutcome::kProtectionFailed) {
+    // An existing file whose access cannot be narrowed (written, say, by an
+    // earlier version with the folder's inherited access, which lets every
+    // local user read it) is replaced by a new one created with the
+    // protected descriptor. The key never goes into the old file.
+    PluginLog("Config file access cannot be restricted, replacing the file");
+    outcome = env_.RemoveFile(file) ? PluginEnv::WriteOutcome::kOpenFailed
+                                    : env_.WriteFile(file, bytes, kConfigFileSddl);
+  }
+  if (outcome != PluginEnv::WriteOutcome::kWritten) {
     // Not opened, or opened but not completely written: either way the
     // tunnel service would read something other than what the UI sent.
     PluginLog("Failed to save config file");

@@ -76,6 +76,54 @@ TEST_F(ConfigFileTest, EveryFailureGivesAnEmptyResultAndItsLine) {
                                                  Log("Failed to get ProgramData path")}));
 }
 
+// An existing file, written with the folder's inherited access (readable by
+// every user), whose DACL cannot be narrowed: it is replaced by a new,
+// protected file, or the save fails; the key never lands in an open file.
+TEST_F(ConfigFileTest, AFileThatCannotBeProtectedIsReplacedOrTheSaveFails) {
+  const char kKeyConfig[] = "PrivateKey = new\n";
+  const struct {
+    const char* name;
+    bool removable;
+    bool rewrite_fails;
+    bool saved;
+  } cases[] = {
+      {"removed and written anew", true, false, true},
+      {"cannot be removed", false, false, false},
+      {"removed, but the new file cannot be written", true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    env_.events.clear();
+    env_.logs.clear();
+    env_.paths = {kFile};
+    env_.files = {{kFile, "PrivateKey = old\r\n"}};
+    env_.file_sddl = {{kFile, ""}};
+    env_.unprotectable = {kFile};
+    env_.unremovable.clear();
+    if (!c.removable) env_.unremovable[kFile] = "Access is denied.";
+    env_.write_fails.clear();
+    if (c.rewrite_fails) env_.write_fails = {kFile};
+
+    EXPECT_EQ(plugin_.SaveConfigToFile(kKeyConfig), c.saved ? kFile : "");
+    EXPECT_EQ(env_.logs.back(),
+              Log(c.saved ? std::string("Config file saved successfully: ") + kFile
+                          : std::string("Failed to save config file")));
+    if (env_.files.count(kFile) && env_.files[kFile].find("new") != std::string::npos) {
+      EXPECT_EQ(env_.file_sddl[kFile], "D:P(A;;FA;;;SY)(A;;FA;;;BA)");
+    }
+    if (c.saved) {
+      EXPECT_EQ(env_.files[kFile], "PrivateKey = new\r\n");
+      std::vector<std::string> file_events;
+      for (const std::string& e : env_.events) {
+        if (e.rfind("write ", 0) == 0 || e.rfind("remove ", 0) == 0) file_events.push_back(e);
+      }
+      EXPECT_EQ(file_events, (std::vector<std::string>{std::string("write ") + kFile,
+                                                       std::string("remove ") + kFile,
+                                                       std::string("write ") + kFile}));
+    }
+  }
+}
+
 TEST_F(ConfigFileTest, DocumentsPathIsTheShellsOrEmpty) {
   env_.shell_folders[kCsidlPersonal] = "C:\\users\\me\\Documents";
   EXPECT_EQ(plugin_.GetDocumentsPath(), "C:\\users\\me\\Documents");

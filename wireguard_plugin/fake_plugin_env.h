@@ -29,16 +29,20 @@ class FakePluginEnv : public PluginEnv {
   std::map<std::string, std::string> environment;
   std::map<std::string, std::string> short_names;
   std::string module_file_name = "C:\\Program Files\\ORVA VPN\\orva_vpn.exe";
+  std::string system_folder = "C:\\Windows\\system32";
   std::set<std::string> blocked_folders;    // CreateDirectories fails for these
   std::set<std::string> unwritable;         // WriteFile cannot open these
   std::set<std::string> write_fails;        // WriteFile opens but the write fails
+  std::set<std::string> unprotectable;      // existing files whose DACL cannot be set
   std::map<std::string, std::string> unremovable;  // path -> error text
 
   // --- Scripted processes. Default: exits 0 with no output.
   std::function<ProcessRun(const std::string& command_line)> on_run;
   std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)> on_installer;
+  uint32_t installer_start_error = 2;  // reported when on_installer says kFailedToStart
 
-  // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>",
+  // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>" (the
+  // start), "installer-wait" (the wait for a started installer begins),
   // "broadcast", "sleep <ms>", "log <text>", "write <path>", "remove <path>",
   // "mkdir <path>".
   std::vector<std::string> events;
@@ -55,11 +59,22 @@ class FakePluginEnv : public PluginEnv {
     return run;
   }
 
-  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override {
+  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                            const std::function<void()>& started) override {
     events.push_back("installer " + command_line + " " + std::to_string(timeout_ms));
-    if (on_installer) return on_installer(command_line, timeout_ms);
-    return InstallerOutcome::kCompleted;
+    InstallerRun run;
+    run.outcome =
+        on_installer ? on_installer(command_line, timeout_ms) : InstallerOutcome::kCompleted;
+    if (run.outcome == InstallerOutcome::kFailedToStart) {
+      run.error = installer_start_error;
+      return run;
+    }
+    if (started) started();
+    events.push_back("installer-wait");
+    return run;
   }
+
+  std::string SystemFolder() override { return system_folder; }
 
   void BroadcastEnvironmentChange() override { events.push_back("broadcast"); }
 
@@ -104,6 +119,9 @@ class FakePluginEnv : public PluginEnv {
                          const std::string& sddl) override {
     events.push_back("write " + path);
     if (unwritable.count(path)) return WriteOutcome::kOpenFailed;
+    if (!sddl.empty() && unprotectable.count(path) && paths.count(path)) {
+      return WriteOutcome::kProtectionFailed;  // nothing written, the old file stays
+    }
     paths.insert(path);
     files[path] = write_fails.count(path) ? std::string() : bytes;
     file_sddl[path] = sddl;

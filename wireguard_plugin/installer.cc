@@ -24,6 +24,9 @@ constexpr uint32_t kInstallerTimeoutMs = 300000;
 constexpr int kVerificationAttempts = 20;
 constexpr uint32_t kVerificationWaitMs = 500;
 constexpr uint32_t kWaitAfterConfirmedMs = 1000;
+// The pause before the one more try of a start the system refused for the
+// moment (see IsTransientStartError).
+constexpr uint32_t kStartRetryPauseMs = 250;
 
 // Lower-cases ASCII letters only, byte by byte, leaving code-page bytes alone.
 std::string AsciiLower(std::string text) {
@@ -33,9 +36,21 @@ std::string AsciiLower(std::string text) {
   return text;
 }
 
-std::string InstallerCommandLine(const std::string& installer_path) {
-  if (AsciiLower(installer_path).find(".msi") != std::string::npos) {
-    return "msiexec.exe /i \"" + installer_path + "\" /quiet /norestart";
+bool IsPackage(const std::string& installer_path) {
+  return AsciiLower(installer_path).find(".msi") != std::string::npos;
+}
+
+// msiexec.exe is named by its full path in the system folder, so that no
+// msiexec.exe beside our executable or in the working folder runs instead.
+// DO_NOT_LAUNCH=1 keeps WireGuard's package from opening WireGuard's own
+// manager window when it finishes: the installation stays silent, and no
+// second program starts managing tunnels beside ours. The setup program's
+// switches stay as they are.
+std::string InstallerCommandLine(const std::string& installer_path,
+                                 const std::string& system_folder) {
+  if (IsPackage(installer_path)) {
+    return "\"" + system_folder + "\\msiexec.exe\" /i \"" + installer_path +
+           "\" /quiet /norestart DO_NOT_LAUNCH=1";
   }
   return "\"" + installer_path + "\" /S /SILENT /VERYSILENT";
 }
@@ -70,17 +85,36 @@ bool WireguardPlugin::InstallWireguard() {
   }
   PluginLog("Found installer at: " + installer);
 
-  switch (env_.RunInstaller(InstallerCommandLine(installer), kInstallerTimeoutMs)) {
+  const std::string system_folder = env_.SystemFolder();
+  if (IsPackage(installer) && system_folder.empty()) {
+    PluginLog("Failed to start installer process");
+    return false;
+  }
+  // The "started" line is written as soon as the installer runs, not when
+  // the wait for it (up to five minutes) is over.
+  const std::string command_line = InstallerCommandLine(installer, system_folder);
+  const auto started = [this] {
+    PluginLog("Installer process started, waiting for completion...");
+  };
+  PluginEnv::InstallerRun run = env_.RunInstaller(command_line, kInstallerTimeoutMs, started);
+  if (run.outcome == PluginEnv::InstallerOutcome::kFailedToStart &&
+      IsTransientStartError(run.error)) {
+    PluginLog("Failed to start installer process");
+    PluginLog("CreateProcess error: " + std::to_string(run.error));
+    PluginLog("Retrying installer start in " + std::to_string(kStartRetryPauseMs) + " ms");
+    env_.Sleep(kStartRetryPauseMs);
+    run = env_.RunInstaller(command_line, kInstallerTimeoutMs, started);
+  }
+  switch (run.outcome) {
     case PluginEnv::InstallerOutcome::kFailedToStart:
       PluginLog("Failed to start installer process");
+      PluginLog("CreateProcess error: " + std::to_string(run.error));
       return false;
     case PluginEnv::InstallerOutcome::kTimedOut:
       // The installer keeps running on its own; nothing is verified.
-      PluginLog("Installer process started, waiting for completion...");
       PluginLog("Installer timeout");
       return false;
     case PluginEnv::InstallerOutcome::kCompleted:
-      PluginLog("Installer process started, waiting for completion...");
       PluginLog("Installer completed");
       break;
   }

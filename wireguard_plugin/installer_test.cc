@@ -14,6 +14,8 @@
 namespace {
 
 const std::string kAppFolder = "C:\\Program Files\\ORVA VPN";
+// msiexec by its full path in the fake's system folder.
+const std::string kMsiexec = "\"C:\\Windows\\system32\\msiexec.exe\"";
 
 // A machine without WireGuard whose installer, once run, installs it after
 // |sleeps_until_detected| verification waits (never when negative).
@@ -38,6 +40,14 @@ class InstallTarget : public FakeWireguardMachine {
         static_cast<int>(sleeps.size()) >= sleeps_until_detected) {
       paths.insert(kTunnelToolPath);
     }
+  }
+
+  // True when the plugin wrote |message| before the wait for the installer
+  // began.
+  bool LoggedBeforeTheWait(const std::string& message) const {
+    auto wait = std::find(events.begin(), events.end(), "installer-wait");
+    return wait != events.end() &&
+           std::find(events.begin(), wait, "log [WireGuardPlugin] " + message) != wait;
   }
 
   // Installer, broadcast and sleep events only, in order.
@@ -114,8 +124,8 @@ TEST(InstallWireguard, RunsPackagesThroughMsiexecAndProgramsWithSilentSwitches) 
   };
   const std::vector<Case> cases = {
       {kAppFolder + "\\orva_vpn.exe", kAppFolder + "\\wireguard\\wireguard-installer.msi",
-       "msiexec.exe /i \"" + kAppFolder +
-           "\\wireguard\\wireguard-installer.msi\" /quiet /norestart"},
+       kMsiexec + " /i \"" + kAppFolder +
+           "\\wireguard\\wireguard-installer.msi\" /quiet /norestart DO_NOT_LAUNCH=1"},
       {kAppFolder + "\\orva_vpn.exe", kAppFolder + "\\wireguard_installer.exe",
        "\"" + kAppFolder + "\\wireguard_installer.exe\" /S /SILENT /VERYSILENT"},
       // Only wireguard.exe beside the executable: the last candidate.
@@ -123,7 +133,7 @@ TEST(InstallWireguard, RunsPackagesThroughMsiexecAndProgramsWithSilentSwitches) 
        "\"" + kAppFolder + "\\wireguard.exe\" /S /SILENT /VERYSILENT"},
       // ".msi" in any letter case, here inside a folder name.
       {"C:\\Kits.MSI Build\\orva_vpn.exe", "C:\\Kits.MSI Build\\wireguard.exe",
-       "msiexec.exe /i \"C:\\Kits.MSI Build\\wireguard.exe\" /quiet /norestart"},
+       kMsiexec + " /i \"C:\\Kits.MSI Build\\wireguard.exe\" /quiet /norestart DO_NOT_LAUNCH=1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.installer);
@@ -158,6 +168,9 @@ TEST(InstallWireguard, DetectedAtOnceAnswersTrueAfterTheShortestWaits) {
       "Installer completed",
       "WireGuard installed successfully",
   }));
+  // Written as the installer starts, not when the (up to five minutes) wait
+  // for it is over.
+  EXPECT_TRUE(machine.LoggedBeforeTheWait("Installer process started, waiting for completion..."));
 }
 
 TEST(InstallWireguard, InstallerThatInstallsNothingFailsAfterTwentyAttempts) {
@@ -209,9 +222,31 @@ TEST(InstallWireguard, FailuresToRunTheInstaller) {
     machine.installer_outcome = PluginEnv::InstallerOutcome::kFailedToStart;
     WireguardPlugin plugin(nullptr, machine);
     EXPECT_FALSE(plugin.InstallWireguard());
-    EXPECT_TRUE(machine.Logged("Failed to start installer process"));
+    EXPECT_EQ(machine.MessagesAfter("Failed to start installer process"),
+              std::vector<std::string>{"CreateProcess error: 2"});
     EXPECT_FALSE(machine.Logged("Installer process started, waiting for completion..."));
     EXPECT_EQ(machine.InstallEvents(), std::vector<std::string>{"installer"});
+  }
+  {
+    SCOPED_TRACE("installer refused for the moment, then started");
+    InstallTarget machine;
+    machine.paths.insert(kAppFolder + "\\wireguard.exe");
+    machine.sleeps_until_detected = 2;
+    machine.installer_start_error = 1359;
+    machine.on_installer = [&machine](const std::string&, uint32_t) {
+      machine.installer_ran = true;
+      return machine.InstallEvents().size() == 1 ? PluginEnv::InstallerOutcome::kFailedToStart
+                                                 : PluginEnv::InstallerOutcome::kCompleted;
+    };
+    WireguardPlugin plugin(nullptr, machine);
+    EXPECT_TRUE(plugin.InstallWireguard());
+    EXPECT_TRUE(machine.LoggedInOrder(
+        {"Failed to start installer process", "CreateProcess error: 1359",
+         "Retrying installer start in 250 ms",
+         "Installer process started, waiting for completion...", "Installer completed"}));
+    EXPECT_EQ(machine.InstallEvents(),
+              (std::vector<std::string>{"installer", "sleep 250", "installer", "broadcast",
+                                        "sleep 500", "sleep 1000"}));
   }
   {
     SCOPED_TRACE("installer still running after five minutes");

@@ -13,6 +13,7 @@
 #define ORVA_WIREGUARD_PLUGIN_PLUGIN_ENV_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,18 @@
 inline constexpr int kCsidlPersonal = 0x05;       // the user's Documents
 inline constexpr int kCsidlCommonAppData = 0x23;  // ProgramData
 inline constexpr int kCsidlProgramFiles = 0x26;   // the 64-bit program folder
+
+// True for the system errors with which a process start is refused for the
+// moment rather than for good, so that one more try after a short pause may
+// succeed. ERROR_INTERNAL_ERROR (1359) is what Wine answers when the new
+// process ended during its own start-up, before it ran any of its code: on
+// a loaded machine about one start in two thousand. ERROR_NOT_ENOUGH_MEMORY
+// (8), ERROR_NO_SYSTEM_RESOURCES (1450) and ERROR_COMMITMENT_LIMIT (1455)
+// are shortages of the moment. Everything else (a missing file or folder,
+// a denied access, a bad image: 2, 3, 5, 193, ...) fails the same way again.
+inline bool IsTransientStartError(uint32_t error) {
+  return error == 1359 || error == 8 || error == 1450 || error == 1455;
+}
 
 // The outcome of running one command line as a hidden child process whose
 // standard output and standard error go into one pipe.
@@ -31,6 +44,10 @@ struct ProcessRun {
     kCreateProcess,         // CreateProcessA failed
   };
   Failure failure = Failure::kNone;
+
+  // The system error number (GetLastError) of the step that failed; 0 when
+  // the child was started.
+  uint32_t error = 0;
 
   // The child's bytes exactly as read, in the order written (at most the
   // kept-output bound; the rest was read and discarded).
@@ -63,10 +80,22 @@ class PluginEnv {
   virtual ProcessRun RunHidden(const std::string& command_line) = 0;
 
   enum class InstallerOutcome { kFailedToStart, kCompleted, kTimedOut };
-  // Starts an installer command line hidden and detached, waits up to
-  // |timeout_ms| for it to end, and closes its handles. A timed-out installer
-  // keeps running.
-  virtual InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) = 0;
+  struct InstallerRun {
+    InstallerOutcome outcome = InstallerOutcome::kFailedToStart;
+    // kFailedToStart: the system error number (GetLastError) of the start.
+    uint32_t error = 0;
+  };
+  // Starts an installer command line hidden and detached, calls |started|
+  // once it runs and before the wait begins, waits up to |timeout_ms| for it
+  // to end, and closes its handles. A timed-out installer keeps running.
+  virtual InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                                    const std::function<void()>& started) = 0;
+
+  // The system's own program folder (GetSystemDirectoryA, 260 characters),
+  // for example "C:\Windows\system32", where cmd.exe and msiexec.exe live.
+  // Empty when it cannot be had: the plugin then starts neither, rather than
+  // let a search by bare name find one elsewhere.
+  virtual std::string SystemFolder() = 0;
 
   // Tells every top-level window that the environment changed
   // (WM_SETTINGCHANGE "Environment", abort if hung, 5000 ms).
@@ -98,12 +127,15 @@ class PluginEnv {
   // does not exist afterwards (a file in the way, access denied).
   virtual bool CreateDirectories(const std::string& path) = 0;
 
-  enum class WriteOutcome { kOpenFailed, kWriteFailed, kWritten };
+  enum class WriteOutcome { kOpenFailed, kProtectionFailed, kWriteFailed, kWritten };
   // Creates or truncates |path| and writes |bytes| unchanged (binary). A
   // non-empty |sddl| (SDDL text) is the file's security descriptor: given to
-  // a new file, and its DACL applied to an existing one; an SDDL text that
-  // cannot be converted fails the open. Empty means the folder's inherited
-  // default. kWriteFailed covers a failed write and a failed close.
+  // a new file, and its DACL applied to an existing one before anything is
+  // written; an SDDL text that cannot be converted fails the open. Empty
+  // means the folder's inherited default. kProtectionFailed: the file exists
+  // and its DACL could not be applied (nor could it be opened to apply it);
+  // none of |bytes| was written. kWriteFailed covers a failed write and a
+  // failed close.
   virtual WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                                  const std::string& sddl) = 0;
 

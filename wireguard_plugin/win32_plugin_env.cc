@@ -22,6 +22,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -137,6 +138,7 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
     HANDLE write = nullptr;
     if (!::CreatePipe(&read, &write, &inheritable, 0)) {
       run.failure = ProcessRun::Failure::kCreatePipe;
+      run.error = ::GetLastError();
       return run;
     }
     reader->read_end.Reset(read);
@@ -144,6 +146,7 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   }
   if (!::SetHandleInformation(reader->read_end.Get(), HANDLE_FLAG_INHERIT, 0)) {
     run.failure = ProcessRun::Failure::kSetHandleInformation;
+    run.error = ::GetLastError();
     return run;
   }
 
@@ -168,11 +171,13 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   BOOL created =
       ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+  const DWORD create_error = created ? 0 : ::GetLastError();
   buffer.clear();
   // Only the child may hold the write end now, or the read never ends.
   write_end.Reset();
   if (!created) {
     run.failure = ProcessRun::Failure::kCreateProcess;
+    run.error = create_error;
     return run;
   }
   UniqueProcessInformation child;
@@ -229,8 +234,9 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   return run;
 }
 
-PluginEnv::InstallerOutcome Win32PluginEnv::RunInstaller(const std::string& command_line,
-                                                         uint32_t timeout_ms) {
+PluginEnv::InstallerRun Win32PluginEnv::RunInstaller(const std::string& command_line,
+                                                     uint32_t timeout_ms,
+                                                     const std::function<void()>& started) {
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -240,18 +246,32 @@ PluginEnv::InstallerOutcome Win32PluginEnv::RunInstaller(const std::string& comm
   BOOL created =
       ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
                        CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, nullptr, &startup, &info);
+  const DWORD create_error = created ? 0 : ::GetLastError();
   buffer.clear();
-  if (!created) return InstallerOutcome::kFailedToStart;
+  InstallerRun run;
+  if (!created) {
+    run.error = create_error;
+    return run;
+  }
 
   UniqueProcessInformation child;
   child.Adopt(info);
+  if (started) started();
   // Closing the program cuts the wait short; the installer finishes on its
   // own, as one that outlives the wait does.
   DWORD wait = WaitUnlessInterrupted(child.process.Get(), timeout_ms);
   child.thread.Reset();
   child.process.Reset();
-  return wait == WAIT_TIMEOUT || wait == kInterruptedWait ? InstallerOutcome::kTimedOut
-                                                          : InstallerOutcome::kCompleted;
+  run.outcome = wait == WAIT_TIMEOUT || wait == kInterruptedWait ? InstallerOutcome::kTimedOut
+                                                                 : InstallerOutcome::kCompleted;
+  return run;
+}
+
+std::string Win32PluginEnv::SystemFolder() {
+  char buffer[MAX_PATH] = {};
+  UINT length = ::GetSystemDirectoryA(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
 }
 
 void Win32PluginEnv::BroadcastEnvironmentChange() {
@@ -343,19 +363,27 @@ PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const
   UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE | (sddl.empty() ? 0 : WRITE_DAC),
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   &attributes, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return WriteOutcome::kOpenFailed;
+  const DWORD open_error = ::GetLastError();  // ERROR_ALREADY_EXISTS after opening a file
+  if (!file) {
+    // An existing file that refuses us the access to change its DACL keeps
+    // whatever access it had: the caller has to replace it.
+    if (!sddl.empty() && open_error == ERROR_ACCESS_DENIED && Exists(path)) {
+      return WriteOutcome::kProtectionFailed;
+    }
+    return WriteOutcome::kOpenFailed;
+  }
 
-  if (!sddl.empty()) {
+  if (!sddl.empty() && open_error == ERROR_ALREADY_EXISTS) {
     // CreateFile applies the descriptor only to a file it creates; an
-    // existing file gets the same DACL here. A refusal is not fatal: such a
-    // file was normally created by an earlier save, with the descriptor.
+    // existing one gets the same DACL here, before it receives any byte.
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL dacl = nullptr;
-    if (::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) && present) {
-      ::SetSecurityInfo(file.Get(), SE_FILE_OBJECT,
-                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                        nullptr, dacl, nullptr);
+    if (!::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) || !present ||
+        ::SetSecurityInfo(file.Get(), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, dacl, nullptr) != ERROR_SUCCESS) {
+      return WriteOutcome::kProtectionFailed;
     }
   }
 

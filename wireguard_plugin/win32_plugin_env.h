@@ -31,7 +31,9 @@ class Win32PluginEnv : public PluginEnv {
   ~Win32PluginEnv() override;
 
   ProcessRun RunHidden(const std::string& command_line) override;
-  InstallerOutcome RunInstaller(const std::string& command_line, uint32_t timeout_ms) override;
+  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                            const std::function<void()>& started) override;
+  std::string SystemFolder() override;
   void BroadcastEnvironmentChange() override;
   bool Exists(const std::string& path) override;
   std::optional<std::string> ShellFolder(int csidl) override;

@@ -4,6 +4,7 @@
 //   wireguard /installtunnelservice PATH    PATH ends in .conf or .conf.dpapi;
 //                                           the tunnel is named after the file
 //   wireguard /uninstalltunnelservice NAME
+//   wireguard                               the manager window (recorded only)
 //
 // Installing records the tunnel in the shared state and returns at once,
 // without reading the file; the tunnel's service (played by wg.exe) reads it
@@ -101,10 +102,23 @@ int UninstallTunnel(const std::string& name, const FaultSwitches& faults) {
   return 0;
 }
 
+// Without arguments the real wireguard.exe opens WireGuard's manager window,
+// which WireGuard's package also launches when it finishes unless told
+// DO_NOT_LAUNCH=1. The stand-in shows nothing: it appends a line to
+// <state>\manager-launches.txt, so that a test can tell whether it was
+// launched, and exits 0.
+int RecordManagerLaunch() {
+  StateLock lock;
+  const std::wstring record = StateFolder() + L"\\manager-launches.txt";
+  const std::string before = ReadWholeFile(record).value_or(std::string());
+  return ReplaceFile(record, before + "manager window launched\n") ? 0 : 1;
+}
+
 }  // namespace
 
 int main() {
   const std::vector<std::string> args = CommandLineArguments();
+  if (args.size() == 1) return RecordManagerLaunch();
   const FaultSwitches faults = LoadFaults();
   if (args.size() == 3 && args[1] == "/installtunnelservice") return InstallTunnel(args[2], faults);
   if (args.size() == 3 && args[1] == "/uninstalltunnelservice") {

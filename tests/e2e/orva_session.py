@@ -20,7 +20,8 @@ non-empty string, and {"<map-of>": "<int>"} a map whose values all match.
 '#log>' requires a debug-output line, exactly as written, anywhere in the
 session's log; '#nolog>' forbids one. '#file> WINDOWS-PATH JSON-STRING'
 checks a file's bytes at the end of the session (JSON string escapes; "\\n"
-in the JSON is a line feed). '#max-seconds> N' bounds the call above: its
+in the JSON is a line feed); '#nofile> WINDOWS-PATH' requires that no file
+is there. '#max-seconds> N' bounds the call above: its
 reply must arrive within N seconds of the moment the call could start (the
 previous reply plus any @sleep in between; for the first call, the program's
 start).
@@ -85,7 +86,7 @@ class Step:
 
 
 def parse_session(path):
-    steps, logs, nologs, files = [], [], [], []
+    steps, logs, nologs, files, nofiles = [], [], [], [], []
     pending_sleep = 0.0
     for raw in Path(path).read_text(encoding="utf-8").splitlines():
         line = raw.rstrip("\r")
@@ -110,13 +111,15 @@ def parse_session(path):
         elif line.startswith("#file>"):
             target, content = line[6:].strip().split(" ", 1)
             files.append((target, json.loads(content)))
+        elif line.startswith("#nofile>"):
+            nofiles.append(line[8:].strip())
         elif not line.strip() or line.startswith("#") or line.startswith("@") or line == "quit":
             continue
         else:
             steps.append(Step(len(steps) + 1, line))
             steps[-1].sleep_before = pending_sleep
             pending_sleep = 0.0
-    return steps, logs, nologs, files
+    return steps, logs, nologs, files, nofiles
 
 
 def matches(pattern, value):
@@ -284,6 +287,8 @@ def main():
     ap.add_argument("--memory-slack", type=int, default=0, help="private bytes allowed above checkpoint K")
     ap.add_argument("--swap-installer",
                     help="run a copy of the bundle (in --out) whose wireguard\\ folder holds only this installer")
+    ap.add_argument("--plant", action="append", default=[], metavar="NAME=FILE",
+                    help="run a copy of the bundle (in --out) with FILE copied into it as NAME")
     ap.add_argument("--no-leftovers", action="store_true",
                     help="fail when a tool the product started is still running after it ended")
     ap.add_argument("--probe", help="window_probe.exe: checks that the window keeps answering")
@@ -300,20 +305,25 @@ def main():
     for f in (transcript, log_file):
         f.unlink(missing_ok=True)
 
-    steps, log_expect, nolog_expect, file_expect = parse_session(args.session)
+    steps, log_expect, nolog_expect, file_expect, nofile_expect = parse_session(args.session)
     shot_method, _, shot_n = args.screenshot_after.partition(":")
     shot_n = int(shot_n or 1)
     shot_taken = False
 
-    if args.swap_installer:
+    if args.swap_installer or args.plant:
         variant = out / "bundle"
         shutil.rmtree(variant, ignore_errors=True)
         shutil.copytree(args.bundle, variant)
-        shutil.rmtree(variant / "wireguard")
-        (variant / "wireguard").mkdir()
-        shutil.copy2(args.swap_installer, variant / "wireguard" / Path(args.swap_installer).name)
+        if args.swap_installer:
+            shutil.rmtree(variant / "wireguard")
+            (variant / "wireguard").mkdir()
+            shutil.copy2(args.swap_installer, variant / "wireguard" / Path(args.swap_installer).name)
+            console.say(f"bundle variant with {Path(args.swap_installer).name}: {variant}")
+        for pair in args.plant:
+            name, _, source = pair.partition("=")
+            shutil.copy2(source, variant / name)
+            console.say(f"planted {name} in the bundle variant: {variant}")
         args.bundle = str(variant)
-        console.say(f"bundle variant with {Path(args.swap_installer).name}: {variant}")
 
     console.say(f"preparing Wine prefix {args.prefix}{' (fresh)' if args.fresh else ''}")
     wine = Wine(args.prefix, args.fresh)
@@ -409,7 +419,7 @@ def main():
         if listener:
             os.killpg(listener.pid, signal.SIGKILL)
         files_seen = {}
-        for target, _ in file_expect:
+        for target in [t for t, _ in file_expect] + nofile_expect:
             p = prefix_path(args.prefix, target)
             files_seen[target] = p.read_bytes() if p.exists() else None
         wine.stop()
@@ -454,6 +464,12 @@ def main():
         print(f"  {'passed' if ok else 'FAILED'}  file bytes: {target}")
         if not ok:
             print(f"           expected {content.encode('utf-8')!r}\n           got      {got!r}")
+    for target in nofile_expect:
+        got = files_seen.get(target)
+        failures += got is not None
+        print(f"  {'passed' if got is None else 'FAILED'}  no file: {target}")
+        if got is not None:
+            print(f"           found    {got[:400]!r}")
     failures += diagnostics_report(diagnostics, args.flat_after, args.handle_slack, args.memory_slack)
     checks = 0
     if args.flat_after is not None:
@@ -478,6 +494,7 @@ def main():
         print(f"  screenshot: {(out / 'screenshot.png') if shot_taken else 'not taken'}")
     print(f"  transcript: {transcript}\n  plugin log: {log_file}")
     total = len(steps) + (len(log_expect) + len(nolog_expect) if args.listener else 0) + len(file_expect) + 1
+    total += len(nofile_expect)
     total += checks
     print(f"\n{total - failures} passed, {failures} failed", flush=True)
     return 0 if failures == 0 else 1

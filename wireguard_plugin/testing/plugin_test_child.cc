@@ -14,6 +14,9 @@
 // Without an "exit" step the program ends with code 0. Started as wg.exe
 // with "show ..." arguments it plays WireGuard's wg tool instead: it prints
 // the file named by ORVA_TEST_WG_OUTPUT and exits with ORVA_TEST_WG_EXIT.
+// Started as cmd.exe or msiexec.exe it plays an impostor planted where only
+// the system's own tool should be found: it appends its command line to
+// %ProgramData%\orva_planted_tools.txt and exits with 1.
 #include <windows.h>
 
 #include <cstdint>
@@ -74,6 +77,17 @@ int PlayWg() {
   return code ? static_cast<int>(std::strtoul(code, nullptr, 0)) : 0;
 }
 
+int RecordPlanted() {
+  const char* folder = std::getenv("ProgramData");
+  const std::string record =
+      std::string(folder ? folder : "C:\\ProgramData") + "\\orva_planted_tools.txt";
+  if (FILE* f = std::fopen(record.c_str(), "ab")) {
+    std::fprintf(f, "%s\n", ::GetCommandLineA());
+    std::fclose(f);
+  }
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +96,7 @@ int main(int argc, char** argv) {
   if (EndsWith(self, "\\wg.exe") && argc >= 2 && std::strcmp(argv[1], "show") == 0) {
     return PlayWg();
   }
+  if (EndsWith(self, "\\cmd.exe") || EndsWith(self, "\\msiexec.exe")) return RecordPlanted();
 
   for (int i = 1; i < argc; ++i) {
     std::string step = argv[i];

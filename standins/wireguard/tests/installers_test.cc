@@ -1,10 +1,12 @@
 // The stand-in installers as the product runs them: the MSI package through
 // Wine's own msiexec with the product's switches, and the setup program with
 // its silent switches. Both must leave wg.exe and wireguard.exe in
-// C:\Program Files\WireGuard and no HKLM\SOFTWARE\WireGuard key. Every test
-// leaves the prefix without WireGuard, as it found it.
+// C:\Program Files\WireGuard and no HKLM\SOFTWARE\WireGuard key; the package
+// launches WireGuard's manager at the end unless given DO_NOT_LAUNCH=1. Every
+// test leaves the prefix without WireGuard, as it found it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "standins/wireguard/standin_platform.h"
@@ -36,6 +38,19 @@ void ExpectInstalledCopyOf(const wchar_t* tool) {
 
 class StandinInstallers : public ::testing::Test {
  protected:
+  // How many times the manager (wireguard.exe without arguments) was
+  // launched, waiting up to |wait_ms| for at least |at_least| launches: the
+  // package starts it without waiting for it.
+  size_t ManagerLaunches(size_t at_least, DWORD wait_ms) const {
+    const std::wstring record = state_.path() + L"\\manager-launches.txt";
+    for (DWORD waited = 0;; waited += 100) {
+      const std::string text = wg_standin::ReadWholeFile(record).value_or(std::string());
+      const size_t launches = std::count(text.begin(), text.end(), '\n');
+      if (launches >= at_least || waited >= wait_ms) return launches;
+      Sleep(100);
+    }
+  }
+
   void SetUp() override { RemoveWireGuard(); }
   void TearDown() override { RemoveWireGuard(); }
 
@@ -52,8 +67,8 @@ class StandinInstallers : public ::testing::Test {
 
 TEST_F(StandinInstallers, MsiPackageInstallsBothToolsSilentlyWithMsiexec) {
   ASSERT_TRUE(FileExists(Package()));
-  const auto install =
-      RunWithoutPipes(L"msiexec.exe /i \"" + Package() + L"\" /quiet /norestart", 300000);
+  const auto install = RunWithoutPipes(
+      L"msiexec.exe /i \"" + Package() + L"\" /quiet /norestart DO_NOT_LAUNCH=1", 300000);
   ASSERT_TRUE(install) << "msiexec did not start or did not end";
   EXPECT_EQ(*install, 0u);
   ExpectInstalledCopyOf(L"wireguard.exe");
@@ -69,6 +84,17 @@ TEST_F(StandinInstallers, MsiPackageInstallsBothToolsSilentlyWithMsiexec) {
   EXPECT_EQ(remove, std::optional<DWORD>(0));
   EXPECT_FALSE(FileExists(kInstallFolder + L"\\wg.exe"));
   EXPECT_FALSE(FileExists(kInstallFolder + L"\\wireguard.exe"));
+  EXPECT_EQ(ManagerLaunches(1, 3000), 0u) << "DO_NOT_LAUNCH=1 launched the manager";
+}
+
+TEST_F(StandinInstallers, MsiPackageLaunchesTheManagerWithoutDoNotLaunch) {
+  ASSERT_EQ(RunWithoutPipes(L"msiexec.exe /i \"" + Package() + L"\" /quiet /norestart", 300000),
+            std::optional<DWORD>(0));
+  EXPECT_EQ(ManagerLaunches(1, 20000), 1u);
+  // Removing the package launches nothing.
+  ASSERT_EQ(RunWithoutPipes(L"msiexec.exe /x \"" + Package() + L"\" /quiet /norestart", 300000),
+            std::optional<DWORD>(0));
+  EXPECT_EQ(ManagerLaunches(2, 3000), 1u);
 }
 
 TEST_F(StandinInstallers, SetupProgramInstallsBothToolsWithSilentSwitches) {

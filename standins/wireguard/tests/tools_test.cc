@@ -245,7 +245,8 @@ TEST_F(StandinTools, RefusesCommandsItDoesNotKnow) {
 
   EXPECT_EQ(RunProgram(Wg(L"show a b c")).exit_code, 1u);
 
-  for (const std::wstring args : {L"", L"/installtunnelservice a.conf b.conf"}) {
+  for (const std::wstring args :
+       {L"/installtunnel x.conf", L"/installtunnelservice a.conf b.conf"}) {
     const ProgramRun run = RunProgram(Wireguard(args));
     EXPECT_EQ(run.exit_code, 1u) << wg_standin::Narrow(args);
     EXPECT_EQ(run.err.rfind("Usage: wireguard.exe", 0), 0u) << run.err;
