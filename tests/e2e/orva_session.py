@@ -160,6 +160,13 @@ class Wine:
         # One server for the whole session, detached from our pipes.
         self.quiet(["wineserver", "-p"])
         self.quiet(["wine", "wineboot"])
+        # Xvfb runs no window manager. Wine's X11 driver still treats a
+        # top-level window as managed and, when hiding it on destruction,
+        # waits up to 2 s for the manager that never answers, unable to
+        # answer messages meanwhile. Unmanaged windows are hidden at once, as
+        # on Windows.
+        self.quiet(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
+                    "/d", "N", "/f"])
 
     def quiet(self, argv, **kw):
         return subprocess.run(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
