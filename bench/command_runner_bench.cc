@@ -8,8 +8,8 @@
 // 1. What ExecuteCommand costs over the process run it wraps. The commands
 //    are the status query the plugin really issues,
 //        "<short wg.exe path>" show "orva_divuv" 2>&1
-//    (which goes through the command interpreter because of the
-//    redirection), and the tool alone without it,
+//    (whose trailing redirection the runner drops, starting the tool
+//    directly), and the tool alone as written,
 //        "<short wg.exe path>" show orva_divuv
 //    Each is timed five ways, interleaved run by run so that drift in Wine's
 //    speed hits all alike (medians are reported):
@@ -20,9 +20,10 @@
 //        to the system, output to NUL, and a wait for the process: once with
 //        the design's creation flags (a detached child) and once with the
 //        runner's own (CREATE_NO_WINDOW: a hidden console for the child);
-//      - the latter with its output in a pipe read on the calling thread,
-//        which separates the cost of the pipe from that of the runner's
-//        reader thread.
+//      - with the runner's own flags for that command (detached for a tool
+//        started directly, a hidden console for the interpreter) and its
+//        output in a pipe read on the calling thread, which separates the
+//        cost of the pipe from that of the runner's reader thread.
 // 2. How many processes one status query starts: the RunHidden calls one
 //    GetVPNStatus makes (over a scripted FakePluginEnv, for a tool that
 //    starts and for one that cannot, and over the real system), and the
@@ -69,11 +70,13 @@ class BenchPluginEnv : public PluginEnv {
 
   int run_count = 0;
   std::string last_command_line;
+  Console last_console = Console::kNone;
 
-  ProcessRun RunHidden(const std::string& command_line) override {
+  ProcessRun RunHidden(const std::string& command_line, Console console) override {
     ++run_count;
     last_command_line = command_line;
-    return system_.RunHidden(command_line);
+    last_console = console;
+    return system_.RunHidden(command_line, console);
   }
   InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
                             const std::function<void()>& started) override {
@@ -208,11 +211,12 @@ struct Comparison {
   std::string label;    // "status" or "direct"
   std::string command;  // as given to ExecuteCommand
   std::string line;     // as handed to CreateProcessA
+  bool hidden_console = false;  // the runner gives the child a hidden console
   Figures execute;
   Figures run_hidden;    // the platform's process run alone, without the log lines
   Figures bare;          // detached child
   Figures bare_console;  // child with a hidden console
-  Figures bare_pipe;     // child with a hidden console, output read from a pipe inline
+  Figures bare_pipe;     // child with the runner's flags, output read from a pipe inline
   int exit_code = 0;
   size_t output_size = 0;
   std::string first_line;  // of the last run's output
@@ -232,6 +236,8 @@ Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, PluginEnv& syst
     BareRun(env.last_command_line, kHiddenConsoleFlags);
   }
   result.line = env.last_command_line;
+  result.hidden_console = env.last_console == PluginEnv::Console::kHidden;
+  const DWORD runner_flags = result.hidden_console ? kHiddenConsoleFlags : kDetachedFlags;
   std::vector<double> execute, run_hidden, bare, bare_console, bare_pipe;
   for (int i = 0; i < runs; ++i) {
     double start = NowMicroseconds();
@@ -241,7 +247,7 @@ Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, PluginEnv& syst
     result.first_line = output.substr(0, output.find_first_of("\r\n"));
 
     start = NowMicroseconds();
-    system.RunHidden(result.line);
+    system.RunHidden(result.line, env.last_console);
     run_hidden.push_back(NowMicroseconds() - start);
 
     start = NowMicroseconds();
@@ -253,7 +259,7 @@ Comparison Compare(WireguardPlugin& plugin, BenchPluginEnv& env, PluginEnv& syst
     bare_console.push_back(NowMicroseconds() - start);
 
     start = NowMicroseconds();
-    if (!BareRun(result.line, kHiddenConsoleFlags, BareOutput::kPipe)) result.bare_failed = true;
+    if (!BareRun(result.line, runner_flags, BareOutput::kPipe)) result.bare_failed = true;
     bare_pipe.push_back(NowMicroseconds() - start);
   }
   result.execute = Summarise(execute);
@@ -584,6 +590,12 @@ int main(int argc, char** argv) {
     first = true;
     for (const Comparison& c : comparisons) {
       json << (first ? "" : ", ") << JsonText(c.label) << ": " << JsonText(c.line);
+      first = false;
+    }
+    json << "},\n  \"hidden_console\": {";
+    first = true;
+    for (const Comparison& c : comparisons) {
+      json << (first ? "" : ", ") << JsonText(c.label) << ": " << (c.hidden_console ? "true" : "false");
       first = false;
     }
     json << "},\n  \"status_query\": {\"status\": " << JsonText(status_counted)

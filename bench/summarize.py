@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Prints the benchmark ratios from Google Benchmark JSON files.
 
-    summarize.py NATIVE_JSON [COMMAND_RUNNER_JSON]
+    summarize.py NATIVE_JSON [COMMAND_RUNNER_JSON|-] [SESSION_DIR]
 
 Rows are named OPERATION/SHAPE/IMPLEMENTATION. Every ratio is peer time
 divided by our time: above 1 means ours is faster. Where a benchmark was
@@ -13,6 +13,7 @@ The command runner compares wall time, because most of its cost is spent in
 the child processes.
 """
 import json
+import re
 import sys
 
 UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
@@ -24,6 +25,8 @@ PEER_TARGET = 1.0      # at least as fast as msgpack and nlohmann's CBOR
 MEMCPY_TARGET = 0.8    # bulk shapes: at least 0.8 of memcpy's speed
 ROUNDTRIP_LIMIT = 1.5  # roundtrip within 1.5 times the codec alone
 RUNNER_LIMIT = 1.1     # ExecuteCommand within 1.1 times the bare run
+CALL_LIMIT = 1.2       # a getStatus call within 1.2 times a bare start-and-wait of wg.exe
+PROBE_LIMIT_MS = 50    # longest WM_NULL answer while a slow tool runs
 
 
 def load_times(path, field):
@@ -107,28 +110,32 @@ def runner_lines(path):
     data, times = load_times(path, "real_time")
     missed = []
     print("\nCommand runner under Wine (medians); ratio = bare time / ExecuteCommand time")
-    print("  bare runs start the same command line with output to NUL: 'detached' with the"
-          " design's flags,\n  'console' with the runner's own flags (CREATE_NO_WINDOW, a"
-          " hidden console); the target is judged\n  against the run with the same flags")
+    print("  bare runs start the same command line with output to NUL, 'detached' (no console)"
+          " or with\n  'console' (CREATE_NO_WINDOW alone: a hidden console); the target is judged"
+          " against the bare run\n  with the runner's own flags for that command")
     for label in ("status", "direct"):
         ours = times.get(f"command_runner/{label}/execute_command")
         bare = times.get(f"command_runner/{label}/bare_create_process")
         console = times.get(f"command_runner/{label}/bare_create_process_console")
-        if ours is None or console is None:
+        hidden = data.get("hidden_console", {}).get(label, True)
+        same_flags = console if hidden else bare
+        if ours is None or same_flags is None:
             continue
-        factor = ours / console
+        factor = ours / same_flags
         verdict = "met" if factor <= RUNNER_LIMIT else "missed"
         if verdict != "met":
             missed.append(f"command_runner/{label}")
         line = data.get("commands", {}).get(label, "")
-        print(f"  {label:<7} ExecuteCommand {human(ours):>10}  bare console {human(console):>10}"
-              f"  ratio {console / ours:.3f}  (ExecuteCommand = {factor:.3f} x bare, target <= "
+        flags = "console" if hidden else "detached"
+        print(f"  {label:<7} ExecuteCommand {human(ours):>10}  bare {flags:<8} {human(same_flags):>10}"
+              f"  ratio {same_flags / ours:.3f}  (ExecuteCommand = {factor:.3f} x bare, target <= "
               f"{RUNNER_LIMIT}: {verdict})")
-        if bare is not None:
-            print(f"          bare detached {human(bare):>10}  ratio {bare / ours:.3f}")
+        other, other_flags = (bare, "detached") if hidden else (console, "console")
+        if other is not None:
+            print(f"          bare {other_flags:<8} {human(other):>10}  ratio {other / ours:.3f}")
         pipe = times.get(f"command_runner/{label}/bare_create_process_pipe")
         if pipe is not None:
-            print(f"          bare console reading a pipe inline {human(pipe):>10}"
+            print(f"          bare {flags}, reading a pipe inline {human(pipe):>10}"
                   f"  ratio {pipe / ours:.3f}")
         print(f"          command line: {line}")
     query = data.get("status_query")
@@ -145,6 +152,54 @@ def runner_lines(path):
     return missed
 
 
+def median(values):
+    values = sorted(values)
+    middle = len(values) // 2
+    return values[middle] if len(values) % 2 else (values[middle - 1] + values[middle]) / 2
+
+
+def session_lines(folder, runner_path):
+    """getStatus through orva_vpn.exe against a bare start-and-wait of wg.exe,
+    and the window probe's longest wait, from a bench/status_poll.session run."""
+    missed = []
+    with open(f"{folder}/transcript.jsonl", encoding="utf-8") as f:
+        replies = [json.loads(line) for line in f if line.strip()]
+    # The first poll after connecting warms the caches up; the rest are timed.
+    polls = [r["ms"] for r in replies if r.get("method") == "getStatus" and "ms" in r][1:]
+    print("\nThe real executable under Wine (bench/status_poll.session)")
+    bare = None
+    if runner_path:
+        _, times = load_times(runner_path, "real_time")
+        bare = times.get("command_runner/status/bare_create_process")
+    if polls:
+        ours = median(polls) * 1e6
+        line = f"  getStatus, send to reply (median of {len(polls)}): {human(ours)}"
+        if bare:
+            factor = ours / bare
+            verdict = "met" if factor <= CALL_LIMIT else "missed"
+            if verdict != "met":
+                missed.append("session/getStatus")
+            line += (f"; bare start-and-wait of wg.exe {human(bare)}; getStatus = {factor:.2f} x bare"
+                     f" (target <= {CALL_LIMIT}: {verdict})")
+        print(line)
+    try:
+        with open(f"{folder}/probe.txt", encoding="utf-8") as f:
+            report = f.read().strip()
+    except OSError:
+        report = ""
+    found = re.match(r"window probe: (\d+) answers, longest wait (\d+) ms", report)
+    if found:
+        longest = int(found.group(2))
+        verdict = "met" if longest <= PROBE_LIMIT_MS else "missed"
+        if verdict != "met":
+            missed.append("session/window_probe")
+        print(f"  window answering WM_NULL during the session, a 3 s tool included: {report}"
+              f" (target <= {PROBE_LIMIT_MS} ms: {verdict})")
+    else:
+        print("  window probe: no report")
+    return missed
+
+
 def main(argv):
     if len(argv) < 2:
         print(__doc__, file=sys.stderr)
@@ -152,8 +207,11 @@ def main(argv):
     _, times = load_times(argv[1], "cpu_time")
     missed = codec_table(times)
     missed += roundtrip_line(times)
-    if len(argv) > 2:
-        missed += runner_lines(argv[2])
+    runner_path = argv[2] if len(argv) > 2 and argv[2] != "-" else None
+    if runner_path:
+        missed += runner_lines(runner_path)
+    if len(argv) > 3:
+        missed += session_lines(argv[3], runner_path)
     print("\nTargets missed: " + (", ".join(missed) if missed else "none"))
     return 0
 

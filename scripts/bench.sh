@@ -12,7 +12,12 @@
 #    ExecuteCommand against a bare process run of the same command, and the
 #    processes one status query starts. Figures go to
 #    <build>/bench/results/command_runner.json.
-# 3. Prints the summary table (bench/summarize.py).
+# 3. Runs the real orva_vpn.exe from the bundle under Wine with the session
+#    bench/status_poll.session: status polls timed by the stand-in engine
+#    (send to reply, as the UI sees it), then polls while the control tool
+#    takes 3 s a run, with window_probe.exe sending the window WM_NULL every
+#    50 ms. Figures stay in <build>/bench/session (transcript, probe.txt).
+# 4. Prints the summary table (bench/summarize.py).
 #
 # ORVA_BUILD_ROOT chooses the build root (default <repo>/build); ORVA_JOBS the
 # build parallelism; ORVA_BENCH_RUNS the timed runs per command under Wine
@@ -64,6 +69,30 @@ else
   echo "bench.sh: bench_command_runner did not build; its figures are left out" >&2
 fi
 
+echo "== status polls through the real executable under Wine"
+session_out=$build_root/bench/session
+session_dir=
+if build_target windows all \
+     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release; then
+  source scripts/wine-env.sh
+  orva_display_start
+  trap 'orva_wine_session_stop "$prefix"; orva_display_stop' EXIT
+  bin=$build_root/windows/bin
+  # No debug-output listener (a user's machine has none: each log line would
+  # wait for it), and no probe bound: the figure goes into the summary.
+  if python3 tests/e2e/orva_session.py --bundle "$build_root/windows/bundle" \
+       --session bench/status_poll.session --prefix "$session_out/wineprefix" --fresh \
+       --out "$session_out" \
+       --probe "$bin/window_probe.exe" --probe-max-ms 30000 --timeout 300 >"$session_out.log" 2>&1
+  then
+    session_dir=$session_out
+  else
+    echo "bench.sh: the session benchmark failed (see $session_out.log); its figures are left out" >&2
+  fi
+else
+  echo "bench.sh: the Windows build failed; the session figures are left out" >&2
+fi
+
 echo
 echo "== summary"
-python3 bench/summarize.py "$results/native.json" ${runner_json:+"$runner_json"}
+python3 bench/summarize.py "$results/native.json" "${runner_json:--}" ${session_dir:+"$session_dir"}

@@ -39,18 +39,23 @@ bool NeedsInterpreter(const std::string& command) {
 // name, process creation looks in the executable's folder and the working
 // folder first, and a cmd.exe placed there would run with our administrator
 // rights. Without a system folder the command is not run at all.
-std::optional<std::string> CommandLineFor(const std::string& command,
+struct CommandLine {
+  std::string text;
+  PluginEnv::Console console;
+};
+std::optional<CommandLine> CommandLineFor(const std::string& command,
                                           const std::string& system_folder) {
   static const std::string kMergeStreams = " 2>&1";
   if (command.size() >= kMergeStreams.size() &&
       command.compare(command.size() - kMergeStreams.size(), kMergeStreams.size(),
                       kMergeStreams) == 0) {
     std::string direct = command.substr(0, command.size() - kMergeStreams.size());
-    if (!NeedsInterpreter(direct)) return direct;
+    if (!NeedsInterpreter(direct)) return CommandLine{direct, PluginEnv::Console::kNone};
   }
-  if (!NeedsInterpreter(command)) return command;
+  if (!NeedsInterpreter(command)) return CommandLine{command, PluginEnv::Console::kNone};
   if (system_folder.empty()) return std::nullopt;
-  return "\"" + system_folder + "\\cmd.exe\" /s /c \"" + command + "\"";
+  return CommandLine{"\"" + system_folder + "\\cmd.exe\" /s /c \"" + command + "\"",
+                     PluginEnv::Console::kHidden};
 }
 
 }  // namespace
@@ -62,18 +67,18 @@ void WireguardPlugin::PluginLog(const std::string& message) {
 int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& output) {
   PluginLog("Executing command: " + command);
 
-  const std::optional<std::string> command_line = CommandLineFor(command, env_.SystemFolder());
+  const std::optional<CommandLine> command_line = CommandLineFor(command, env_.SystemFolder());
   if (!command_line) {
     PluginLog("Failed to create process");
     return -1;
   }
-  ProcessRun run = env_.RunHidden(*command_line);
+  ProcessRun run = env_.RunHidden(command_line->text, command_line->console);
   if (run.failure == ProcessRun::Failure::kCreateProcess && IsTransientStartError(run.error)) {
     PluginLog("Failed to create process");
     PluginLog("CreateProcess error: " + std::to_string(run.error));
     PluginLog("Retrying process creation in " + std::to_string(kStartRetryPauseMs) + " ms");
     env_.Sleep(kStartRetryPauseMs);
-    run = env_.RunHidden(*command_line);
+    run = env_.RunHidden(command_line->text, command_line->console);
   }
   switch (run.failure) {
     case ProcessRun::Failure::kCreatePipe:

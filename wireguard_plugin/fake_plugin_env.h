@@ -50,7 +50,7 @@ class FakePluginEnv : public PluginEnv {
   std::vector<std::string> runs;        // RunHidden command lines only
   std::vector<uint32_t> sleeps;         // Sleep durations only
 
-  ProcessRun RunHidden(const std::string& command_line) override {
+  ProcessRun RunHidden(const std::string& command_line, Console) override {
     events.push_back("run " + command_line);
     runs.push_back(command_line);
     if (on_run) return on_run(command_line);

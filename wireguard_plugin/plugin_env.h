@@ -71,13 +71,19 @@ class PluginEnv {
  public:
   virtual ~PluginEnv() = default;
 
+  // How a child is started. The command interpreter gets a hidden console of
+  // its own, shared by the tools it starts, so that their output reaches the
+  // pipe too. A tool started directly gets no console at all: it writes to
+  // the pipe it is handed, and no console host process starts beside it.
+  enum class Console { kNone, kHidden };
+
   // Runs |command_line| exactly as given (any interpreter prefix is already
   // part of it) hidden, with inherited pipe handles, and collects its output.
   // The run is bounded: reading stops after an overall limit (30 s in
   // production), the child is then terminated and |terminated| set; a child
   // still alive 2000 ms after its output ended is terminated likewise. Only
   // the first few MiB of output are kept. Logging is the caller's business.
-  virtual ProcessRun RunHidden(const std::string& command_line) = 0;
+  virtual ProcessRun RunHidden(const std::string& command_line, Console console) = 0;
 
   enum class InstallerOutcome { kFailedToStart, kCompleted, kTimedOut };
   struct InstallerRun {

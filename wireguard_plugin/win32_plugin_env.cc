@@ -120,7 +120,7 @@ unsigned long Win32PluginEnv::WaitUnlessInterrupted(void* handle, uint32_t milli
   return wait == WAIT_OBJECT_0 + 1 ? kInterruptedWait : wait;
 }
 
-ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
+ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line, Console console) {
   ProcessRun run;
   if (Interrupted()) {
     run.interrupted = true;
@@ -157,9 +157,11 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   startup.hStdOutput = write_end.Get();
   startup.hStdError = write_end.Get();
 
-  // CREATE_NO_WINDOW alone: the child gets a hidden console that the tools
-  // it starts share, so their output reaches our pipe too. A detached child
-  // has no console and its children's output would be lost.
+  // The interpreter is started with CREATE_NO_WINDOW alone: it gets a hidden
+  // console that the tools it starts share, so their output reaches our pipe
+  // too (a detached interpreter's console tools would each get a console of
+  // their own, and their output would be lost). A tool started directly is
+  // detached: it needs no console, and none is made for it.
   //
   // The child starts suspended and joins a job of its own before it runs, so
   // that everything it starts is in the job too: when a run has to be ended,
@@ -168,9 +170,10 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line) {
   // Without a job (the system refuses one) only the child is terminated.
   PROCESS_INFORMATION info{};
   std::vector<char> buffer = WritableCommandLine(command_line);
-  BOOL created =
-      ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
-                       CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+  const DWORD console_flags =
+      console == Console::kHidden ? CREATE_NO_WINDOW : CREATE_NO_WINDOW | DETACHED_PROCESS;
+  BOOL created = ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
+                                  console_flags | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
   const DWORD create_error = created ? 0 : ::GetLastError();
   buffer.clear();
   // Only the child may hold the write end now, or the read never ends.

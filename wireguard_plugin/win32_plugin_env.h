@@ -30,7 +30,7 @@ class Win32PluginEnv : public PluginEnv {
   explicit Win32PluginEnv(RunLimits limits = RunLimits());
   ~Win32PluginEnv() override;
 
-  ProcessRun RunHidden(const std::string& command_line) override;
+  ProcessRun RunHidden(const std::string& command_line, Console console) override;
   InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
                             const std::function<void()>& started) override;
   std::string SystemFolder() override;

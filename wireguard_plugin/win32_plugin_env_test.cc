@@ -65,13 +65,13 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 
 // Runs a setup command (reg add, ...) and insists that it worked.
 void RunSetup(const std::string& command_line) {
-  ProcessRun run = Win32PluginEnv().RunHidden(command_line);
+  ProcessRun run = Win32PluginEnv().RunHidden(command_line, PluginEnv::Console::kNone);
   ASSERT_EQ(run.failure, ProcessRun::Failure::kNone) << command_line;
   ASSERT_EQ(run.exit_code, 0u) << command_line << ": " << run.output;
 }
 
 // Runs a setup command whose failure is fine (deleting what may be absent).
-void RunAnyway(const std::string& command_line) { Win32PluginEnv().RunHidden(command_line); }
+void RunAnyway(const std::string& command_line) { Win32PluginEnv().RunHidden(command_line, PluginEnv::Console::kNone); }
 
 // Removes a file or an empty folder now and again when the scope ends.
 class Cleanup {
@@ -146,7 +146,7 @@ TEST_F(Win32PluginTest, InterpreterRunsQuotedCommandsAsWritten) {
   // A trailing " 2>&1" runs the tool directly: the same bytes, standard
   // error included, and the same exit code as through the interpreter.
   const std::string both = Child() + " print out eprint \"to stderr\" print more exit 2";
-  const ProcessRun interpreted = env_.RunHidden("cmd.exe /s /c \"" + both + " 2>&1\"");
+  const ProcessRun interpreted = env_.RunHidden("cmd.exe /s /c \"" + both + " 2>&1\"", PluginEnv::Console::kHidden);
   EXPECT_EQ(plugin_.ExecuteCommand(both + " 2>&1", output), 2);
   EXPECT_EQ(output, interpreted.output);
   EXPECT_EQ(interpreted.exit_code, 2u);
@@ -212,7 +212,7 @@ TEST_F(Win32PluginTest, OutputBeyondTheKeptBoundIsReadAndDropped) {
   RunLimits limits;
   limits.kept_output_bytes = 100000;
   Win32PluginEnv env(limits);
-  ProcessRun run = env.RunHidden(Child() + " flood 3000000 print tail exit 4");
+  ProcessRun run = env.RunHidden(Child() + " flood 3000000 print tail exit 4", PluginEnv::Console::kNone);
   EXPECT_EQ(run.exit_code, 4u);  // the child was not stuck on a full pipe
   EXPECT_FALSE(run.terminated);
   EXPECT_EQ(run.output, std::string(100000, 'x'));
@@ -405,7 +405,8 @@ TEST_F(Win32PluginTest, StandinWireGuardToolsGiveStatusAndByteCounters) {
     EXPECT_EQ(Count(env_.logs, Log("Found 'interface:' in output, status: connected")), 1);
 
     ProcessRun shown =
-        env_.RunHidden(plugin_.GetShortPath(folder + "\\wg.exe") + " show orva_divuv");
+        env_.RunHidden(plugin_.GetShortPath(folder + "\\wg.exe") + " show orva_divuv",
+                       PluginEnv::Console::kNone);
     std::smatch match;
     const std::regex transfer(R"(transfer: ([\d.]+) (\w+) received, ([\d.]+) (\w+) sent)");
     ASSERT_TRUE(std::regex_search(shown.output, match, transfer)) << shown.output;

@@ -206,6 +206,7 @@ void SessionPlayer::RunCall(const SessionStep& step) {
   HWND view = view_;
   // Mark the call as in flight before the handler runs: it may answer at once.
   pending_token_ = -1;
+  sent_at_ = std::chrono::steady_clock::now();
   int64_t token = DeliverMessage(
       messenger_, kSessionChannel, bytes.data(), bytes.size(), [view](int64_t answered) {
         PostMessageW(view, kSessionReplyMessage, static_cast<WPARAM>(answered), 0);
@@ -236,9 +237,11 @@ void SessionPlayer::OnReply(int64_t token) {
   CopyResponse(token, &bytes);
   ForgetMessage(token);
   pending_token_ = 0;
+  const std::chrono::duration<double, std::milli> elapsed =
+      std::chrono::steady_clock::now() - sent_at_;
   DecodedReply reply = DecodeSessionReply(bytes.data(), bytes.size());
   ShowReply(reply);
-  FinishCall(ReplyLine(pending_method_, reply));
+  FinishCall(ReplyLine(pending_method_, reply, elapsed.count()));
 }
 
 void SessionPlayer::ShowReply(const DecodedReply& reply) {

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -91,6 +92,7 @@ class SessionPlayer {
   int64_t pending_token_ = 0;
   std::string pending_method_;
   ULONGLONG pending_since_ = 0;  // GetTickCount64 when the pending call was sent
+  std::chrono::steady_clock::time_point sent_at_;  // the same, precisely
 };
 
 }  // namespace standin

@@ -2,6 +2,7 @@
 // transcript.h).
 #include "standins/engine/transcript.h"
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -66,7 +67,7 @@ DecodedReply DecodeSessionReply(const uint8_t* bytes, size_t size) {
   return reply;
 }
 
-std::string ReplyLine(const std::string& method, const DecodedReply& reply) {
+std::string ReplyLine(const std::string& method, const DecodedReply& reply, double elapsed_ms) {
   std::string line = Head(method);
   switch (reply.kind) {
     case DecodedReply::Kind::kSuccess:
@@ -84,6 +85,11 @@ std::string ReplyLine(const std::string& method, const DecodedReply& reply) {
     case DecodedReply::Kind::kMalformed:
       line += ", \"reply\": \"malformed\", \"size\": " + std::to_string(reply.size);
       break;
+  }
+  if (elapsed_ms >= 0) {
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof(elapsed), ", \"ms\": %.1f", elapsed_ms);
+    line += elapsed;
   }
   return line + "}";
 }

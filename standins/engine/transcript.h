@@ -40,7 +40,10 @@ std::vector<uint8_t> EncodeSessionCall(const std::string& method,
 // implemented"; an envelope the codec cannot read is kMalformed.
 DecodedReply DecodeSessionReply(const uint8_t* bytes, size_t size);
 
-std::string ReplyLine(const std::string& method, const DecodedReply& reply);
+// |elapsed_ms|, when not negative, is how long the reply took from the
+// moment the call was sent; it goes into the line as "ms".
+std::string ReplyLine(const std::string& method, const DecodedReply& reply,
+                      double elapsed_ms = -1);
 std::string TimeoutLine(const std::string& method, uint32_t waited_ms);
 std::string ScriptErrorLine(const std::string& name, int line_number, const std::string& message);
 std::string DiagnosticsLine(uint64_t handles, uint64_t private_bytes);

@@ -417,6 +417,7 @@ def main():
         if probe:
             try:
                 probe_report = probe.communicate(timeout=40)[0].decode(errors="replace").strip()
+                (out / "probe.txt").write_text(probe_report + "\n", encoding="utf-8")
             except subprocess.TimeoutExpired:
                 os.killpg(probe.pid, signal.SIGKILL)
         time.sleep(1.0)  # the last log lines
