@@ -40,6 +40,8 @@ products() {
       /^ +DisplayVersion +REG_SZ/ { v = $3 }
       END { if (n == "ORVA VPN") print v }'
 }
+# Wine puts a per-machine package's shortcut into the user's Start menu, not the
+# common one, so shortcuts are looked for anywhere in the prefix.
 shortcuts() { find "$c" -name "ORVA VPN.lnk"; }
 # Exactly one shortcut, and it starts the installed program.
 one_shortcut() {
