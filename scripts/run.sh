@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The main job, end to end, on a fresh Debian machine (as root): installs what
-# is missing, builds the Windows product and its bundle, prepares a new Wine
-# prefix without WireGuard, starts a virtual display, and runs the real
-# orva_vpn.exe with the demo UI session (detect, install WireGuard from the
-# bundle, connect, poll status and traffic, rebuild the tunnel, disconnect).
+# is missing, builds the Windows product, its bundle and its MSI package,
+# prepares a new Wine prefix without WireGuard, starts a virtual display,
+# installs the package there as an administrator would (msiexec /i /quiet),
+# and runs the installed orva_vpn.exe from C:\Program Files\ORVA VPN with the
+# demo UI session (detect, install WireGuard from the installed wireguard\
+# folder, connect, poll status and traffic, rebuild the tunnel, disconnect).
 # Prints every call, reply and plugin log line as it happens, saves a
 # screenshot of the connected window, and exits 0 only if every step answered
 # as expected.
@@ -12,20 +14,34 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 bash scripts/setup.sh
-echo "== building the Windows product"
+echo "== building the Windows product and its package"
 bash scripts/build.sh windows
-
 build=${ORVA_BUILD_ROOT:-$root/build}/windows
-out=${ORVA_BUILD_ROOT:-$root/build}/demo
-source scripts/wine-env.sh
-orva_display_start
-trap orva_display_stop EXIT
+cmake --build "$build" --target msi
+msi=$(sed -n 's/^ORVA_MSI:INTERNAL=//p' "$build/CMakeCache.txt")
 
-echo "== running ORVA VPN under Wine (display $DISPLAY)"
+out=${ORVA_BUILD_ROOT:-$root/build}/demo
+prefix=$out/wineprefix
+source scripts/wine-env.sh
+# Shortcuts must not turn into desktop entries in the host's home folder.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+orva_display_start
+trap 'orva_wine_session_stop "$prefix"; orva_display_stop' EXIT
+
+echo "== installing $(basename "$msi") into a new Wine prefix (msiexec /i /quiet)"
+orva_wine_session_stop "$prefix"
+rm -rf "$prefix"
+orva_wine_session_start "$prefix"
+wine msiexec /i "$(winepath -w "$msi")" /quiet </dev/null >"$out/msiexec.log" 2>&1
+installed="$prefix/drive_c/Program Files/ORVA VPN"
+echo "installed into C:\\Program Files\\ORVA VPN: $(find "$installed" -type f | wc -l) files;" \
+     "Start-menu shortcut: $(find "$prefix/drive_c" -name 'ORVA VPN.lnk' | wc -l)"
+
+echo "== running the installed ORVA VPN under Wine (display $DISPLAY)"
 python3 tests/e2e/orva_session.py \
-  --bundle "$build/bundle" \
+  --bundle "$installed" \
   --session "$root/demo/demo.session" \
-  --prefix "$out/wineprefix" --fresh \
+  --prefix "$prefix" \
   --out "$out" \
   --listener "$build/bin/debug_output_listener.exe" \
   --screenshot-after getStats:3 \

@@ -10,7 +10,7 @@ packages=(
   googletest libbenchmark-dev                            # tests and benchmarks
   libmsgpack-cxx-dev nlohmann-json3-dev                  # benchmark peers only
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick           # running and looking at the product
-  wixl                                                   # the stand-in WireGuard MSI package
+  wixl msitools                                          # MSI packages: the product's, the stand-in WireGuard's; msiinfo
   zip unzip file python3
 )
 
