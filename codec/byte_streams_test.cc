@@ -55,14 +55,6 @@ TEST(ByteBufferStreamReaderTest, AlignmentCountsFromTheBufferStartAndMayPassTheE
   EXPECT_EQ(cerr.Lines(), std::vector<std::string>{kInvalidRead});
 }
 
-TEST(ByteBufferStreamReaderTest, EmptyOrAbsentBufferOnlyFails) {
-  ByteBufferStreamReader reader(nullptr, 10);
-  CerrCapture cerr;
-  EXPECT_EQ(reader.RemainingBytes(), 0u);
-  EXPECT_EQ(reader.TakeByte(), 0);
-  EXPECT_EQ(cerr.Lines(), std::vector<std::string>{kInvalidRead});
-}
-
 TEST(ByteBufferStreamWriterTest, AppendsAndPadsRelativeToTheVectorStart) {
   Bytes buffer = Hex("FF");  // the writer appends after what is there
   ByteBufferStreamWriter writer(&buffer);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -233,109 +232,21 @@ TEST(StandardCodecSerializerTest, HostileNestingStaysLinearAndShallow) {
   }
 }
 
-// Random trees of every alternative but CustomValue, deterministic per seed.
-class ValueGenerator {
- public:
-  explicit ValueGenerator(uint32_t seed) : random_(seed) {}
-
-  EncodableValue Next(int depth = 0) {
-    switch (Pick(depth < 4 ? 13 : 11)) {
-      case 0:
-        return EncodableValue();
-      case 1:
-        return EncodableValue(Pick(2) == 0);
-      case 2:
-        return EncodableValue(static_cast<int32_t>(random_()));
-      case 3:
-        return EncodableValue(static_cast<int64_t>(Wide()));
-      case 4:
-        return EncodableValue(Finite());
-      case 5:
-        return EncodableValue(Text());
-      case 6:
-        return EncodableValue(Array<uint8_t>([&] { return static_cast<uint8_t>(random_()); }));
-      case 7:
-        return EncodableValue(Array<int32_t>([&] { return static_cast<int32_t>(random_()); }));
-      case 8:
-        return EncodableValue(Array<int64_t>([&] { return static_cast<int64_t>(Wide()); }));
-      case 9:
-        return EncodableValue(Array<double>([&] { return Finite(); }));
-      case 10:
-        return EncodableValue(Array<float>([&] { return static_cast<float>(Finite()); }));
-      case 11: {
-        ValueList list;
-        for (size_t i = ContainerCount(depth); i > 0; --i) list.push_back(Next(depth + 1));
-        return EncodableValue(std::move(list));
-      }
-      default: {
-        ValueMap map;
-        for (size_t i = ContainerCount(depth); i > 0; --i)
-          map.emplace(Next(depth + 1), Next(depth + 1));
-        return EncodableValue(std::move(map));
-      }
-    }
-  }
-
- private:
-  uint32_t Pick(uint32_t n) { return random_() % n; }
-  uint64_t Wide() { return uint64_t{random_()} << 32 | random_(); }
-  double Finite() {
-    return std::ldexp(static_cast<double>(static_cast<int32_t>(random_())), Pick(200) - 100);
-  }
-  // Mostly short, sometimes across the 254 and 65536 length forms.
-  size_t Count() {
-    const uint32_t form = Pick(40);
-    return form == 0 ? 254 + Pick(300) : form == 1 ? 65536 + Pick(100) : Pick(6);
-  }
-  // Only a top-level container may cross the first length form.
-  size_t ContainerCount(int depth) {
-    return depth == 0 && Pick(20) == 0 ? 254 + Pick(10) : Pick(5);
-  }
-  std::string Text() {
-    std::string text(Pick(8) == 0 ? Count() : Pick(6), '\0');
-    for (char& c : text) c = static_cast<char>(random_());
-    return text;
-  }
-  // Empty arrays of every kind are common, so their pads meet every position.
-  template <typename T, typename Make>
-  std::vector<T> Array(Make make) {
-    std::vector<T> elements(Pick(8) == 0 ? Count() : Pick(6));
-    for (T& element : elements) element = make();
-    return elements;
-  }
-
-  std::mt19937 random_;
-};
-
-TEST(StandardCodecSerializerTest, GeneratedValuesRoundTripAtEveryAlignment) {
-  ValueGenerator generator(20261206);
-  for (int i = 0; i < 300; ++i) {
-    const EncodableValue value = generator.Next();
-    const size_t offset = i % 8;
-    CerrCapture cerr;
-    const Bytes bytes = Encode(value, offset);
-    const auto decoded = Decode(bytes, offset);
-    EXPECT_EQ(decoded.value, value) << "value " << i << " " << ::testing::PrintToString(bytes);
-    EXPECT_EQ(decoded.end_position, bytes.size()) << "value " << i;
-    // Re-encoding what was read gives the very same bytes.
-    EXPECT_EQ(Encode(decoded.value, offset), bytes) << "value " << i;
-    EXPECT_EQ(cerr.Text(), "") << "value " << i;
-  }
-}
-
 // Every proper prefix of a valid message decodes to something, without a
 // crash, writing only the reader's and serializer's own diagnostics, and
 // at least one of them: the message is cut short.
 TEST(StandardCodecSerializerTest, EveryProperPrefixDecodesWithDiagnostics) {
   const std::string unknown_type = "Unknown type in StandardCodecSerializer::ReadValueOfType: ";
-  ValueGenerator generator(7);
-  ValueList messages{EncodableValue(ValueList{
-      EncodableValue(1.5), EncodableValue("text"), EncodableValue(std::vector<int64_t>{1, -1}),
-      EncodableValue(ValueMap{{EncodableValue("k"), EncodableValue(int64_t{9})}})})};
-  for (int i = 0; i < 40; ++i) messages.push_back(generator.Next());
-  for (const EncodableValue& message : messages) {
+  // Every alternative but CustomValue, and a length in its three-byte form.
+  const EncodableValue message(ValueList{
+      EncodableValue(), EncodableValue(true), EncodableValue(int32_t{-7}),
+      EncodableValue(int64_t{1} << 40), EncodableValue(1.5), EncodableValue(std::string(300, 'x')),
+      EncodableValue(std::vector<uint8_t>{1, 2, 3}), EncodableValue(std::vector<int32_t>{4}),
+      EncodableValue(std::vector<int64_t>{1, -1}), EncodableValue(std::vector<double>{2.5}),
+      EncodableValue(std::vector<float>{0.5f}),
+      EncodableValue(ValueMap{{EncodableValue("k"), EncodableValue(int64_t{9})}})});
+  {
     const Bytes bytes = Encode(message);
-    if (bytes.size() > 4096) continue;
     for (size_t cut = 0; cut < bytes.size(); ++cut) {
       CerrCapture cerr;
       Decode(Bytes(bytes.begin(), bytes.begin() + cut));

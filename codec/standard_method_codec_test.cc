@@ -210,24 +210,5 @@ TEST(StandardMethodCodecTest, ForSerializerSharesOneCodecPerSerializer) {
             &StandardMethodCodec::ForSerializer(&other));
 }
 
-TEST(MethodResultTest, PublicAnswersForwardToTheSinks) {
-  RecordingResult result;
-  result.Success(EncodableValue("ok"));
-  EXPECT_EQ(result.value, EncodableValue("ok"));
-  result.Success();
-  EXPECT_FALSE(result.value.has_value());
-  result.Error("INVALID_ARGUMENT");
-  EXPECT_EQ(result.code, "INVALID_ARGUMENT");
-  EXPECT_EQ(result.message, "");
-  EXPECT_FALSE(result.value.has_value());
-  result.Error("E", "m", EncodableValue(int32_t{4}));
-  EXPECT_EQ(result.message, "m");
-  EXPECT_EQ(result.value, EncodableValue(int32_t{4}));
-  result.NotImplemented();
-  // The base checks nothing: every answer reaches the sinks.
-  EXPECT_EQ(result.calls,
-            (std::vector<std::string>{"success", "success", "error", "error", "not_implemented"}));
-}
-
 }  // namespace
 }  // namespace flutter

@@ -199,15 +199,5 @@ TEST(BinaryMessengerImplTest, DestructionWithdrawsCallbacksWhileTheEngineIsThere
   EXPECT_EQ(gone.references, 1);
 }
 
-TEST(BinaryMessengerImplTest, WithoutAnEngineEverythingIsANoOp) {
-  BinaryMessengerImpl messenger(nullptr);
-  int calls = 0;
-  messenger.SetChannelHandler("a", [&](const uint8_t*, size_t, ReplyCallback) { ++calls; });
-  messenger.SendToChannel("a", nullptr, 0, [&](const uint8_t*, size_t) { ++calls; });
-  messenger.SendToChannel("a", nullptr, 0);
-  messenger.SetChannelHandler("a", nullptr);
-  EXPECT_EQ(calls, 0);
-}
-
 }  // namespace
 }  // namespace flutter

@@ -46,12 +46,7 @@ if(WIN32)
     LIBRARIES orva_wireguard_plugin orva_debug_output_capture
     LABELS plugin
     TIMEOUT 300)
-  add_dependencies(wireguard_plugin_win32_test plugin_test_child plugin_test_gui_child
-                   debug_output_listener)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/standins/wireguard/CMakeLists.txt)
-    # The stand-in wg.exe and wireguard.exe, copied into Program Files by a test.
-    add_dependencies(wireguard_plugin_win32_test standin_wg standin_wireguard)
-  endif()
+  add_dependencies(wireguard_plugin_win32_test plugin_test_child plugin_test_gui_child)
   # Changes Program Files, ProgramData, the registry, and owns the debug
   # output buffer while it runs.
   set_tests_properties(wireguard_plugin_win32_test PROPERTIES RUN_SERIAL TRUE)

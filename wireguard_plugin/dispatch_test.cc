@@ -85,6 +85,8 @@ TEST(HandleMethodCall, ConnectAndRecreateTunnelRejectBadArguments) {
       {"absent", std::nullopt, kBadArguments, "Invalid arguments"},
       {"null", EncodableValue(), kBadArguments, "Invalid arguments"},
       {"a string", EncodableValue("[Interface]"), kBadArguments, "Invalid arguments"},
+      {"a list", EncodableValue(ValueList{EncodableValue("config"), EncodableValue("x")}),
+       kBadArguments, "Invalid arguments"},
       {"capitalised key", EncodableValue(ValueMap{{EncodableValue("Config"), EncodableValue("x")}}),
        kConfigMissing, "Config not provided"},
       {"integer config", ConfigArguments(EncodableValue(int32_t{42})), kConfigNotString,

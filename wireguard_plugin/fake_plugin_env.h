@@ -7,6 +7,8 @@
 #ifndef ORVA_WIREGUARD_PLUGIN_FAKE_PLUGIN_ENV_H_
 #define ORVA_WIREGUARD_PLUGIN_FAKE_PLUGIN_ENV_H_
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -78,9 +80,16 @@ class FakePluginEnv : public PluginEnv {
 
   void BroadcastEnvironmentChange() override { events.push_back("broadcast"); }
 
+  // As on Windows, letter case does not matter.
   bool Exists(const std::string& path) override {
     if (undeterminable.count(path)) return false;
-    return paths.count(path) > 0;
+    auto same = [&](const std::string& known) {
+      return std::equal(known.begin(), known.end(), path.begin(), path.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+      });
+    };
+    return std::any_of(paths.begin(), paths.end(), same);
   }
 
   std::optional<std::string> ShellFolder(int csidl) override {

@@ -84,13 +84,12 @@ TEST(FindWireguardInstaller, SubFolderWinsThenNameOrderDecides) {
     EXPECT_TRUE(machine.Logged("Found installer at: " + kAppFolder + "\\wireguard\\wireguard.exe"));
   }
   {
-    SCOPED_TRACE("several names in one folder");
+    SCOPED_TRACE("several names in one folder, letter case not mattering");
     InstallTarget machine;
-    machine.paths.insert(kAppFolder + "\\WireGuard-installer.exe");
     machine.paths.insert(kAppFolder + "\\wireguard_installer.exe");
-    machine.paths.insert(kAppFolder + "\\WireGuard-installer.msi");
+    machine.paths.insert(kAppFolder + "\\WIREGUARD_INSTALLER.MSI");
     WireguardPlugin plugin(nullptr, machine);
-    EXPECT_EQ(plugin.FindWireguardInstaller(), kAppFolder + "\\WireGuard-installer.msi");
+    EXPECT_EQ(plugin.FindWireguardInstaller(), kAppFolder + "\\wireguard_installer.msi");
   }
   {
     SCOPED_TRACE("executable path with forward slashes");

@@ -157,10 +157,8 @@ TEST(DisconnectVPN, WithoutWireguardAnswersFalseSilently) {
   WireguardPlugin plugin(nullptr, machine);
 
   EXPECT_FALSE(plugin.DisconnectVPN());
-  EXPECT_TRUE(machine.Messages().empty() ||
-              machine.Messages() == std::vector<std::string>{"WireGuard not found"})
-      << "only the detection may speak; DisconnectVPN itself logs nothing";
-  EXPECT_FALSE(machine.Logged("DisconnectVPN called"));
+  // Only the detection speaks; DisconnectVPN itself logs nothing.
+  EXPECT_EQ(machine.Messages(), std::vector<std::string>{"WireGuard not found"});
   EXPECT_TRUE(machine.runs.empty());
   EXPECT_TRUE(machine.sleeps.empty());
 }
@@ -184,57 +182,68 @@ TEST(DisconnectVPN, AcceptedUninstallIsDecidedByTheStatus) {
         "Status after uninstall: disconnected",
     }));
   }
-  {
-    SCOPED_TRACE("non-zero code with \"removed\", tunnel still up");
+  const struct {
+    const char* name;
+    ProcessRun uninstall;
+    bool control_tool;
+    bool answer;
+    std::string status;
+  } cases[] = {
+      {"non-zero code with \"removed\", tunnel still up", MakeRun(1, "service removed"), true,
+       false, "connected"},
+      {"accepted, then the control tool is gone", MakeRun(0), false, true, "not_installed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     FakeWireguardMachine machine;
     machine.tunnel_up = true;
-    machine.uninstall_run = MakeRun(1, "service removed");
+    machine.uninstall_run = c.uninstall;
     machine.uninstall_takes_tunnel_down = false;
+    if (!c.control_tool) machine.paths.erase(kControlToolPath);
     WireguardPlugin plugin(nullptr, machine);
-    EXPECT_FALSE(plugin.DisconnectVPN());
+    EXPECT_EQ(plugin.DisconnectVPN(), c.answer);
     EXPECT_TRUE(machine.LoggedInOrder(
-        {"uninstalltunnelservice output: service removed", "Status after uninstall: connected"}));
+        {"Tunnel service uninstalled successfully", "Status after uninstall: " + c.status}));
     EXPECT_TRUE(machine.RunsContaining(" down").empty());
   }
 }
 
+// After a rejected uninstall: 300 ms after a control tool that ran (result
+// code not negative), and always 300 ms before the final status.
 TEST(DisconnectVPN, RejectedUninstallFallsBackToTheControlTool) {
-  {
-    SCOPED_TRACE("control tool present");
+  const struct {
+    const char* name;
+    bool tunnel_tool, control_tool;
+    ProcessRun down;
+    std::vector<uint32_t> sleeps;
+  } cases[] = {
+      {"control tool present", true, true, MakeRun(1, "Invalid argument: down"), {300, 300}},
+      {"control tool cannot start", true, true, FailedStart(), {300}},
+      {"control tool missing", true, false, MakeRun(0), {300}},
+      {"neither tool present, WireGuard known from the registry", false, false, MakeRun(0), {300}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     FakeWireguardMachine machine;
     machine.tunnel_up = true;
     machine.uninstall_run =
         MakeRun(1, "Error: The specified service does not exist as an installed service.");
     machine.uninstall_takes_tunnel_down = false;
-    machine.down_run = MakeRun(1, "Invalid argument: down");
+    machine.down_run = c.down;
     machine.next_show_up = {false};
+    if (!c.tunnel_tool) machine.paths.erase(kTunnelToolPath);
+    if (!c.control_tool) machine.paths.erase(kControlToolPath);
+    if (!c.tunnel_tool && !c.control_tool) machine.machine_keys.insert("SOFTWARE\\WireGuard");
     WireguardPlugin plugin(nullptr, machine);
+    // Down either way: "disconnected", or "not_installed" without wg.exe.
     EXPECT_TRUE(plugin.DisconnectVPN());
-    ASSERT_EQ(machine.RunsContaining(" down").size(), 1u);
-    EXPECT_NE(machine.RunsContaining(" down")[0].find(kDownRun), std::string::npos);
-    EXPECT_EQ(machine.sleeps, (std::vector<uint32_t>{300, 300}));
-    EXPECT_TRUE(machine.Logged("wg set down command executed"));
+    const std::vector<std::string> down_runs = machine.RunsContaining(" down");
+    ASSERT_EQ(down_runs.size(), c.control_tool ? 1u : 0u);
+    if (c.control_tool) EXPECT_NE(down_runs[0].find(kDownRun), std::string::npos);
+    EXPECT_EQ(machine.RunsContaining("/uninstalltunnelservice").size(), c.tunnel_tool ? 1u : 0u);
+    EXPECT_EQ(machine.sleeps, c.sleeps);
+    EXPECT_EQ(machine.Logged("wg set down command executed"), c.sleeps.size() == 2);
     EXPECT_FALSE(machine.Logged("Tunnel service uninstalled successfully"));
-  }
-  {
-    SCOPED_TRACE("control tool cannot start");
-    FakeWireguardMachine machine;
-    machine.uninstall_run = MakeRun(1, "Access is denied.");
-    machine.down_run = FailedStart();
-    WireguardPlugin plugin(nullptr, machine);
-    EXPECT_TRUE(plugin.DisconnectVPN());
-    EXPECT_EQ(machine.sleeps, std::vector<uint32_t>{300});
-    EXPECT_FALSE(machine.Logged("wg set down command executed"));
-  }
-  {
-    SCOPED_TRACE("neither tool present, WireGuard known from the registry");
-    FakeWireguardMachine machine;
-    machine.RemoveWireguard();
-    machine.machine_keys.insert("SOFTWARE\\WireGuard");
-    WireguardPlugin plugin(nullptr, machine);
-    EXPECT_TRUE(plugin.DisconnectVPN()) << "status not_installed counts as down";
-    EXPECT_TRUE(machine.runs.empty());
-    EXPECT_EQ(machine.sleeps, std::vector<uint32_t>{300});
   }
 }
 

@@ -9,11 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -71,7 +68,9 @@ void RunSetup(const std::string& command_line) {
 }
 
 // Runs a setup command whose failure is fine (deleting what may be absent).
-void RunAnyway(const std::string& command_line) { Win32PluginEnv().RunHidden(command_line, PluginEnv::Console::kNone); }
+void RunAnyway(const std::string& command_line) {
+  Win32PluginEnv().RunHidden(command_line, PluginEnv::Console::kNone);
+}
 
 // Removes a file or an empty folder now and again when the scope ends.
 class Cleanup {
@@ -146,7 +145,8 @@ TEST_F(Win32PluginTest, InterpreterRunsQuotedCommandsAsWritten) {
   // A trailing " 2>&1" runs the tool directly: the same bytes, standard
   // error included, and the same exit code as through the interpreter.
   const std::string both = Child() + " print out eprint \"to stderr\" print more exit 2";
-  const ProcessRun interpreted = env_.RunHidden("cmd.exe /s /c \"" + both + " 2>&1\"", PluginEnv::Console::kHidden);
+  const ProcessRun interpreted =
+      env_.RunHidden("cmd.exe /s /c \"" + both + " 2>&1\"", PluginEnv::Console::kHidden);
   EXPECT_EQ(plugin_.ExecuteCommand(both + " 2>&1", output), 2);
   EXPECT_EQ(output, interpreted.output);
   EXPECT_EQ(interpreted.exit_code, 2u);
@@ -172,9 +172,9 @@ TEST_F(Win32PluginTest, SilentChildCrashCodeAndStartFailure) {
   EXPECT_EQ(plugin_.ExecuteCommand("\"" + OwnFolder() + "\\missing.exe\" /x", output), -1);
   EXPECT_EQ(output, "kept");
   // The system's own error number follows: ERROR_FILE_NOT_FOUND.
-  EXPECT_EQ(std::vector<std::string>(env_.logs.end() - 2, env_.logs.end()),
-            (std::vector<std::string>{Log("Failed to create process"),
-                                      Log("CreateProcess error: 2")}));
+  EXPECT_EQ(
+      std::vector<std::string>(env_.logs.end() - 2, env_.logs.end()),
+      (std::vector<std::string>{Log("Failed to create process"), Log("CreateProcess error: 2")}));
 }
 
 TEST_F(Win32PluginTest, ChildOutlivingItsOutputIsTerminatedWithCodeOne) {
@@ -212,7 +212,8 @@ TEST_F(Win32PluginTest, OutputBeyondTheKeptBoundIsReadAndDropped) {
   RunLimits limits;
   limits.kept_output_bytes = 100000;
   Win32PluginEnv env(limits);
-  ProcessRun run = env.RunHidden(Child() + " flood 3000000 print tail exit 4", PluginEnv::Console::kNone);
+  ProcessRun run =
+      env.RunHidden(Child() + " flood 3000000 print tail exit 4", PluginEnv::Console::kNone);
   EXPECT_EQ(run.exit_code, 4u);  // the child was not stuck on a full pipe
   EXPECT_FALSE(run.terminated);
   EXPECT_EQ(run.output, std::string(100000, 'x'));
@@ -343,84 +344,6 @@ TEST_F(Win32PluginTest, StatusAndCountersArriveWholeThroughTheInterpreter) {
   ::SetEnvironmentVariableA("ORVA_TEST_WG_EXIT", nullptr);
 }
 
-// Sets an environment variable for the scope, then unsets it again.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) {
-    ::SetEnvironmentVariableA(name, value.c_str());
-  }
-  ~ScopedVariable() { ::SetEnvironmentVariableA(name_, nullptr); }
-
- private:
-  const char* name_;
-};
-
-// "56.59 KiB" -> bytes, computed independently of the plugin's parser.
-int64_t ExpectedBytes(const std::string& value, const std::string& unit) {
-  const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-  double scale = 1;
-  for (const char* u : units) {
-    if (unit == u) break;
-    scale *= 1024;
-  }
-  return std::llround(std::stod(value) * scale);
-}
-
-TEST_F(Win32PluginTest, StandinWireGuardToolsGiveStatusAndByteCounters) {
-  const std::string tools = OwnFolder() + "\\..\\standins\\wireguard\\tools";
-  const std::string folder = "C:\\Program Files\\WireGuard";
-  const std::string state =
-      "Z:\\tmp\\orva plugin wg state " + std::to_string(::GetCurrentProcessId());
-  Cleanup files({folder + "\\wg.exe", folder + "\\wireguard.exe", folder, kConfigFile,
-                 kConfigFolder, "C:\\ProgramData\\WireGuard"});
-  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-  for (const char* tool : {"\\wg.exe", "\\wireguard.exe"}) {
-    ASSERT_TRUE(::CopyFileA((tools + tool).c_str(), (folder + tool).c_str(), FALSE))
-        << tools + tool << " error " << ::GetLastError();
-  }
-  ScopedVariable state_dir("ORVA_STANDIN_WIREGUARD_STATE_DIR", state);
-  ScopedVariable faults("ORVA_STANDIN_FAULTS", "wireguard=slow-start:0");
-  ScopedVariable clock("ORVA_STANDIN_CLOCK_MS", "1800000000000");
-
-  const std::string config = plugin_.SaveConfigToFile(
-      "[Interface]\n"
-      "PrivateKey = yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=\n"
-      "Address = 10.66.0.2/32\n"
-      "\n"
-      "[Peer]\n"
-      "PublicKey = QmFzZTY0UGVlcktleUV4YW1wbGVGb3JUZXN0czAwMDA=\n"
-      "Endpoint = 203.0.113.7:51820\n"
-      "AllowedIPs = 0.0.0.0/0, ::/0\n");
-  ASSERT_FALSE(config.empty());
-  const std::string wireguard = "\"" + plugin_.GetShortPath(folder + "\\wireguard.exe") + "\"";
-  std::string output;
-  ASSERT_EQ(plugin_.ExecuteCommand(wireguard + " /installtunnelservice \"" + config + "\"", output),
-            0)
-      << output;
-
-  for (const char* shift : {"0", "8000", "90000", "14400000"}) {  // B, KiB, MiB, GiB
-    ScopedVariable later("ORVA_STANDIN_CLOCK_SHIFT_MS", shift);
-    env_.logs.clear();
-    EXPECT_EQ(plugin_.GetVPNStatus(), "connected") << shift;
-    EXPECT_EQ(Count(env_.logs, Log("Found 'interface:' in output, status: connected")), 1);
-
-    ProcessRun shown =
-        env_.RunHidden(plugin_.GetShortPath(folder + "\\wg.exe") + " show orva_divuv",
-                       PluginEnv::Console::kNone);
-    std::smatch match;
-    const std::regex transfer(R"(transfer: ([\d.]+) (\w+) received, ([\d.]+) (\w+) sent)");
-    ASSERT_TRUE(std::regex_search(shown.output, match, transfer)) << shown.output;
-    TransferStats stats = plugin_.GetTransferStats();
-    EXPECT_EQ(stats.rx, ExpectedBytes(match[1], match[2])) << match[0];
-    EXPECT_EQ(stats.tx, ExpectedBytes(match[3], match[4])) << match[0];
-  }
-
-  EXPECT_EQ(plugin_.ExecuteCommand(wireguard + " /uninstalltunnelservice orva_divuv", output), 0)
-      << output;
-  std::error_code ignored;
-  std::filesystem::remove_all(state, ignored);
-}
-
 // --- Debug output ---------------------------------------------------------
 
 TEST(Win32PluginDebugOutput, LogLinesReachTheDebugOutputBufferOneByOne) {
@@ -441,65 +364,6 @@ TEST(Win32PluginDebugOutput, LogLinesReachTheDebugOutputBufferOneByOne) {
                 Log("Command result code: 0"),
                 Log("Command output: two\nlines"),
             }));
-}
-
-}  // namespace
-
-namespace {
-
-// debug_output_listener.exe prints the lines of other processes that carry
-// its prefix, each on a line of its own, as they arrive.
-TEST(DebugOutputListener, PrintsMatchingLinesAsTheyArrive) {
-  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-  UniqueHandle read_end, write_end;
-  {
-    HANDLE read = nullptr, write = nullptr;
-    ASSERT_TRUE(::CreatePipe(&read, &write, &inheritable, 0));
-    read_end.Reset(read);
-    write_end.Reset(write);
-  }
-  ::SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end.Get();
-  startup.hStdError = write_end.Get();
-  // It ends by itself after 20 s, so the reads below cannot block for good.
-  std::string line = "\"" + OwnFolder() +
-                     "\\debug_output_listener.exe\" --others-only --prefix \"[Wire\" --seconds 20";
-  std::vector<char> buffer(line.begin(), line.end());
-  buffer.push_back('\0');
-  PROCESS_INFORMATION info{};
-  ASSERT_TRUE(::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                               nullptr, nullptr, &startup, &info));
-  UniqueProcessInformation listener;
-  listener.Adopt(info);
-  write_end.Reset();
-
-  std::string seen;
-  auto read_until = [&](const std::string& wanted) {
-    char chunk[256];
-    DWORD read = 0;
-    while (seen.find(wanted) == std::string::npos &&
-           ::ReadFile(read_end.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
-      seen.append(chunk, read);
-    }
-    return seen.find(wanted) != std::string::npos;
-  };
-  ASSERT_TRUE(read_until("listening\n")) << seen;
-
-  ::OutputDebugStringA("not for the listener");
-  ::OutputDebugStringA("[WireGuardPlugin] first");
-  ::OutputDebugStringA("[WireGuardPlugin] second\n");
-  ::OutputDebugStringA("[WireGuardPlugin] end");
-  EXPECT_TRUE(read_until("[WireGuardPlugin] end\n")) << seen;
-  ::TerminateProcess(listener.process.Get(), 0);
-
-  EXPECT_EQ(seen,
-            "listening\n"
-            "[WireGuardPlugin] first\n"
-            "[WireGuardPlugin] second\n"
-            "[WireGuardPlugin] end\n");
 }
 
 }  // namespace

@@ -4,39 +4,8 @@
 #include <vector>
 
 namespace runner_test {
-namespace {
-
-// The current environment block with |extra| set on top, sorted as Windows
-// expects, as a double-zero-terminated UTF-16 block.
-std::vector<wchar_t> EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra) {
-  std::map<std::wstring, std::wstring> variables;
-  wchar_t* current = ::GetEnvironmentStringsW();
-  for (const wchar_t* entry = current; entry != nullptr && *entry != L'\0';
-       entry += wcslen(entry) + 1) {
-    std::wstring text(entry);
-    // Entries such as "=C:=C:\\" start with '='; keep them whole.
-    size_t equals = text.find(L'=', 1);
-    if (equals == std::wstring::npos) continue;
-    variables[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  if (current != nullptr) ::FreeEnvironmentStringsW(current);
-  for (const auto& [name, value] : extra) variables[name] = value;
-
-  std::vector<wchar_t> block;
-  for (const auto& [name, value] : variables) {
-    std::wstring entry = name + L"=" + value;
-    block.insert(block.end(), entry.begin(), entry.end());
-    block.push_back(L'\0');
-  }
-  block.push_back(L'\0');
-  return block;
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& command_line,
-                           const std::wstring& working_folder,
-                           const std::map<std::wstring, std::wstring>& environment) {
+                           const std::wstring& working_folder) {
   wchar_t temp_folder[MAX_PATH];
   wchar_t temp_file[MAX_PATH];
   if (::GetTempPathW(MAX_PATH, temp_folder) == 0 ||
@@ -59,10 +28,8 @@ ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& 
 
   std::vector<wchar_t> command(command_line.begin(), command_line.end());
   command.push_back(L'\0');
-  std::vector<wchar_t> block = EnvironmentBlock(environment);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, TRUE,
-                        CREATE_UNICODE_ENVIRONMENT, block.data(),
+  if (!::CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
                         &info)) {
     return;

@@ -1,12 +1,11 @@
 // Starting programs as child processes from a test: with a chosen command
-// line and extra environment, with their standard output and error captured,
+// line, with their standard output and error captured,
 // and waiting for their end. Handles are owned and closed by construction.
 #ifndef ORVA_RUNNER_TESTS_CHILD_PROCESS_H_
 #define ORVA_RUNNER_TESTS_CHILD_PROCESS_H_
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 
 namespace runner_test {
@@ -46,11 +45,9 @@ class UniqueHandle {
 class ChildProcess {
  public:
   // Starts |application| with the full |command_line| (program name first)
-  // in |working_folder| (empty: inherit), with |environment| added to ours.
-  // started() tells whether it worked.
+  // in |working_folder| (empty: inherit). started() tells whether it worked.
   ChildProcess(const std::wstring& application, const std::wstring& command_line,
-               const std::wstring& working_folder = L"",
-               const std::map<std::wstring, std::wstring>& environment = {});
+               const std::wstring& working_folder = L"");
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -1,11 +1,9 @@
 // The real orva_vpn.exe from the bundle, started as a child process: its
-// window, the single-instance guard, exit codes and DPI scaling. The
-// stand-in engine in the bundle reads the monitor DPI from ORVA_ENGINE_DPI.
+// window, the single-instance guard and exit codes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,14 +53,13 @@ HWND VisibleWindowOf(DWORD process_id) {
 // Starts the bundled program from an unrelated working folder, so that it
 // has to find its "data" folder by its own location.
 std::unique_ptr<ChildProcess> StartProduct(
-    const std::wstring& folder, const std::wstring& arguments = L"",
-    const std::map<std::wstring, std::wstring>& environment = {}) {
+    const std::wstring& folder, const std::wstring& arguments = L"") {
   const std::wstring program = folder + L"orva_vpn.exe";
   std::wstring command_line = L"\"" + program + L"\"";
   if (!arguments.empty()) command_line += L" " + arguments;
   wchar_t temp[MAX_PATH];
   ::GetTempPathW(MAX_PATH, temp);
-  return std::make_unique<ChildProcess>(program, command_line, temp, environment);
+  return std::make_unique<ChildProcess>(program, command_line, temp);
 }
 
 class ProductTest : public ::testing::Test {
@@ -107,23 +104,6 @@ TEST_F(ProductTest, ShowsItsWindowOnTheFirstFrameAndExitsZeroWhenClosed) {
   ::PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(product->WaitForExit(), 0);
   EXPECT_TRUE(ProductWindows().empty());
-}
-
-// Scaling itself is checked at 120 and 144 DPI in win32_window_test; here
-// one scale shows the engine's monitor DPI reaching the real program.
-TEST_F(ProductTest, WindowIsScaledByTheMonitorDpi) {
-  auto product = StartProduct(BundleFolder(), L"", {{L"ORVA_ENGINE_DPI", L"144"}});
-  HWND window = nullptr;
-  ASSERT_TRUE(
-      WaitUntil([&]() { return (window = VisibleWindowOf(product->process_id())) != nullptr; }));
-  RECT rect{};
-  ::GetWindowRect(window, &rect);
-  EXPECT_EQ(rect.left, 15);
-  EXPECT_EQ(rect.top, 15);
-  EXPECT_EQ(rect.right - rect.left, 1350);
-  EXPECT_EQ(rect.bottom - rect.top, 1050);
-  ::PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(product->WaitForExit(), 0);
 }
 
 TEST_F(ProductTest, SecondCopyRestoresTheFirstCopysWindowAndExitsZero) {

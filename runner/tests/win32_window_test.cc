@@ -187,10 +187,6 @@ TEST_F(Win32WindowTest, AttachedContentFillsTheClientAreaAndTakesTheFocus) {
                                    other, nullptr, nullptr, nullptr);
   ASSERT_NE(content, nullptr);
 
-  // No content yet: sizing and activation are harmless.
-  EXPECT_EQ(::SendMessageW(window.Handle(), WM_SIZE, SIZE_RESTORED, 0), 0);
-  EXPECT_EQ(::SendMessageW(window.Handle(), WM_ACTIVATE, WA_ACTIVE, 0), 0);
-
   window.AttachContent(content);
   EXPECT_EQ(::GetParent(content), window.Handle());
   EXPECT_PRED2(SameRect, RectInParent(content), window.ClientArea());

@@ -1,39 +1,16 @@
 #!/usr/bin/env python3
 """Runs the ORVA VPN bundle under Wine with a scripted UI session and checks it.
 
-The real orva_vpn.exe starts from a bundle folder in a Wine prefix of its own.
-The stand-in engine plays the session file (ORVA_UI_SESSION) and writes one
-transcript line per reply (ORVA_UI_TRANSCRIPT); a debug-output listener
-collects the plugin's log lines. Both are printed live, as they happen.
-
-Expectations live in the session file itself, in comment lines that the
-stand-in engine skips:
-
-  connect {"config": "..."}
-  #> {"reply": "error", "code": "NOT_INSTALLED"}
-  #log> [WireGuardPlugin] WireGuard not found
-
-'#>' attaches a partial match to the reply of the call above it: every key
-given must be present with an equal value. Inside it, "<any>" matches any
-value, "<int>" any integer, "<pos-int>" any integer above 0, "<str>" any string, "<nonempty-str>" any
-non-empty string, and {"<map-of>": "<int>"} a map whose values all match.
-'#log>' requires a debug-output line, exactly as written, anywhere in the
-session's log; '#nolog>' forbids one. '#file> WINDOWS-PATH JSON-STRING'
-checks a file's bytes at the end of the session (JSON string escapes; "\\n"
-in the JSON is a line feed); '#nofile> WINDOWS-PATH' requires that no file
-is there. '#max-seconds> N' bounds the call above: its
-reply must arrive within N seconds of the moment the call could start (the
-previous reply plus any @sleep in between; for the first call, the program's
-start).
-
-'@diagnostics' lines of the transcript are collected and printed as a table
-(handle count and private bytes per checkpoint); with --flat-after K the
-checkpoints after the first K must stay within --handle-slack handles and
---memory-slack bytes of checkpoint K. With --no-leftovers the Wine prefix's
-processes are listed once the program has ended, and any tool the product
-starts (wg.exe, wireguard.exe, cmd.exe, msiexec.exe, the setup program) that
-is still running fails the session.
-
+The stand-in engine plays the session file and writes one transcript line per
+reply; a debug-output listener collects the plugin's log lines. Expectations
+are comment lines of the session file, which the engine skips:
+  #> JSON          partial match of the reply to the call above ("<any>",
+                   "<int>", "<pos-int>", "<str>", "<nonempty-str>" and
+                   {"<map-of>": PATTERN} match by kind)
+  #log> LINE       a debug-output line that must appear; #nolog> one that must not
+  #file> PATH JSON-STRING   a file's bytes at the end; #nofile> PATH  no file there
+  #max-seconds> N  the call above answers within N s of when it could start
+  #no-reply>       the window closes during the call above; the program must end
 Exit status 0 only when the program ended by itself with exit code 0 and
 every expectation held.
 """
@@ -88,37 +65,35 @@ class Step:
 def parse_session(path):
     steps, logs, nologs, files, nofiles = [], [], [], [], []
     pending_sleep = 0.0
+
+    def last(tag):
+        if not steps:
+            raise SystemExit(f"{path}: '{tag}' before any call")
+        return steps[-1]
+
     for raw in Path(path).read_text(encoding="utf-8").splitlines():
         line = raw.rstrip("\r")
-        if line.startswith("#max-seconds>"):
-            if not steps:
-                raise SystemExit(f"{path}: '#max-seconds>' before any call")
-            steps[-1].max_seconds = float(line[len("#max-seconds>"):])
-        elif line.startswith("#no-reply>"):
-            if not steps:
-                raise SystemExit(f"{path}: '#no-reply>' before any call")
-            steps[-1].no_reply = True
+        tag, _, rest = line.partition(">")
+        if tag == "#max-seconds":
+            last(tag).max_seconds = float(rest)
+        elif tag == "#no-reply":
+            last(tag).no_reply = True
+        elif tag == "#":
+            last(tag).expect.append(json.loads(rest))
+        elif tag == "#log":
+            logs.append(rest.lstrip(" "))
+        elif tag == "#nolog":
+            nologs.append(rest.lstrip(" "))
+        elif tag == "#file":
+            target, content = rest.strip().split(" ", 1)
+            files.append((target, json.loads(content)))
+        elif tag == "#nofile":
+            nofiles.append(rest.strip())
         elif line.startswith("@sleep "):
             pending_sleep += float(line.split()[1]) / 1000.0
-        elif line.startswith("#>"):
-            if not steps:
-                raise SystemExit(f"{path}: '#>' before any call")
-            steps[-1].expect.append(json.loads(line[2:]))
-        elif line.startswith("#log>"):
-            logs.append(line[5:].lstrip(" "))
-        elif line.startswith("#nolog>"):
-            nologs.append(line[7:].lstrip(" "))
-        elif line.startswith("#file>"):
-            target, content = line[6:].strip().split(" ", 1)
-            files.append((target, json.loads(content)))
-        elif line.startswith("#nofile>"):
-            nofiles.append(line[8:].strip())
-        elif not line.strip() or line.startswith("#") or line.startswith("@") or line == "quit":
-            continue
-        else:
+        elif line.strip() and not line.startswith(("#", "@")) and line != "quit":
             steps.append(Step(len(steps) + 1, line))
-            steps[-1].sleep_before = pending_sleep
-            pending_sleep = 0.0
+            steps[-1].sleep_before, pending_sleep = pending_sleep, 0.0
     return steps, logs, nologs, files, nofiles
 
 
@@ -278,29 +253,21 @@ def take_screenshot(path, console):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--bundle", required=True, help="folder holding orva_vpn.exe")
-    ap.add_argument("--session", required=True, help="session file with expectations")
-    ap.add_argument("--prefix", required=True, help="Wine prefix to use")
+    for name in ("--bundle", "--session", "--prefix", "--out"):
+        ap.add_argument(name, required=True)  # orva_vpn.exe's folder, expectations, Wine prefix, results
     ap.add_argument("--fresh", action="store_true", help="start from a new, empty Wine prefix")
-    ap.add_argument("--out", required=True, help="folder for transcript, log and screenshot")
     ap.add_argument("--listener", help="debug_output_listener.exe (the plugin log is checked when given)")
-    ap.add_argument("--screenshot-after", default="",
-                    help="METHOD[:N]: take a screenshot after the Nth reply to METHOD (default N=1)")
+    ap.add_argument("--screenshot-after", default="", help="METHOD[:N]: after the Nth reply to METHOD")
     ap.add_argument("--timeout", type=float, default=600, help="seconds the whole session may take")
-    ap.add_argument("--env", action="append", default=[], help="NAME=VALUE for the program's environment")
-    ap.add_argument("--flat-after", type=int, default=None,
-                    help="K: @diagnostics checkpoints after the first K must stay flat")
-    ap.add_argument("--handle-slack", type=int, default=0, help="handles allowed above checkpoint K")
-    ap.add_argument("--memory-slack", type=int, default=0, help="private bytes allowed above checkpoint K")
-    ap.add_argument("--swap-installer",
-                    help="run a copy of the bundle (in --out) whose wireguard\\ folder holds only this installer")
-    ap.add_argument("--plant", action="append", default=[], metavar="NAME=FILE",
-                    help="run a copy of the bundle (in --out) with FILE copied into it as NAME")
-    ap.add_argument("--no-leftovers", action="store_true",
-                    help="fail when a tool the product started is still running after it ended")
+    ap.add_argument("--env", action="append", default=[], help="NAME=VALUE for the program")
+    ap.add_argument("--flat-after", type=int, help="K: @diagnostics checkpoints after the first K stay flat")
+    ap.add_argument("--handle-slack", type=int, default=0)
+    ap.add_argument("--memory-slack", type=int, default=0)
+    ap.add_argument("--swap-installer", help="run a bundle copy whose wireguard\\ holds only this installer")
+    ap.add_argument("--plant", action="append", default=[], help="NAME=FILE: run a bundle copy with FILE as NAME")
+    ap.add_argument("--no-leftovers", action="store_true", help="fail when a tool outlives the program")
     ap.add_argument("--probe", help="window_probe.exe: checks that the window keeps answering")
-    ap.add_argument("--probe-max-ms", type=float, default=1000,
-                    help="longest the window may take to answer the probe")
+    ap.add_argument("--probe-max-ms", type=float, default=1000)
     ap.add_argument("--quiet", action="store_true")
     args = ap.parse_args()
 
@@ -435,76 +402,59 @@ def main():
 
     # ----------------------------------------------------------------------
     # Summary.
-    failures = 0
+    results = []  # one boolean per check
+
+    def check(ok, text, detail=None):
+        results.append(bool(ok))
+        print(f"  {'passed' if ok else 'FAILED'}  {text}")
+        if not ok and detail:
+            print("           " + detail)
+
     print("\n== Summary", flush=True)
     for step in steps:
         if step.no_reply:
             ok = step.reply is None
             took = None if ended_at is None or step.started is None else ended_at - step.started
+            want = "no reply (the window closes)"
         else:
             ok = step.reply is not None and all(matches(e, step.reply) for e in step.expect)
             took = None if step.reply is None else step.arrived - step.started
+            want = json.dumps(step.expect, ensure_ascii=False)
+        got = "no reply" if step.reply is None else json.dumps(step.reply, ensure_ascii=False)
         in_time = step.max_seconds is None or (took is not None and took <= step.max_seconds)
-        failures += not (ok and in_time)
-        mark = "passed" if ok and in_time else "FAILED"
         timing = "" if took is None else f" [{took:.1f} s]"
-        print(f"  {mark}  {step.number:2d}. {shorten(step.line, 70)}{timing}")
-        if not ok and step.no_reply:
-            print(f"           expected no reply (the window closes)\n           got      {step.reply}")
-        elif not ok:
-            got = "no reply" if step.reply is None else json.dumps(step.reply, ensure_ascii=False)
-            print(f"           expected {json.dumps(step.expect, ensure_ascii=False)}\n           got      {got}")
-        if not in_time:
-            print(f"           expected the reply within {step.max_seconds:g} s")
+        detail = (f"expected {want}\n           got      {got}" if not ok
+                  else None if in_time else f"expected the reply within {step.max_seconds:g} s")
+        check(ok and in_time, f"{step.number:2d}. {shorten(step.line, 70)}{timing}", detail)
     if args.listener:
         for want in log_expect:
-            ok = want in log_lines
-            failures += not ok
-            print(f"  {'passed' if ok else 'FAILED'}  log line: {shorten(want, 100)}")
+            check(want in log_lines, f"log line: {shorten(want, 100)}")
         for unwanted in nolog_expect:
-            ok = unwanted not in log_lines
-            failures += not ok
-            print(f"  {'passed' if ok else 'FAILED'}  no log line: {shorten(unwanted, 100)}")
+            check(unwanted not in log_lines, f"no log line: {shorten(unwanted, 100)}")
     for target, content in file_expect:
         got = files_seen.get(target)
-        ok = got == content.encode("utf-8")
-        failures += not ok
-        print(f"  {'passed' if ok else 'FAILED'}  file bytes: {target}")
-        if not ok:
-            print(f"           expected {content.encode('utf-8')!r}\n           got      {got!r}")
+        check(got == content.encode("utf-8"), f"file bytes: {target}",
+              f"expected {content.encode('utf-8')!r}\n           got      {got!r}")
     for target in nofile_expect:
         got = files_seen.get(target)
-        failures += got is not None
-        print(f"  {'passed' if got is None else 'FAILED'}  no file: {target}")
-        if got is not None:
-            print(f"           found    {got[:400]!r}")
-    failures += diagnostics_report(diagnostics, args.flat_after, args.handle_slack, args.memory_slack)
-    checks = 0
-    if args.flat_after is not None:
-        checks += 2
+        check(got is None, f"no file: {target}", f"found    {(got or b'')[:400]!r}")
+    failed = diagnostics_report(diagnostics, args.flat_after, args.handle_slack, args.memory_slack)
+    if args.flat_after is not None:  # two checks: handles and private bytes
+        results += [False] * failed + [True] * max(0, 2 - failed)
     if args.no_leftovers:
-        checks += 1
-        ok = listed and not leftovers
-        failures += not ok
         detail = "could not list the prefix's processes" if not listed else ", ".join(leftovers) or "none"
-        print(f"  {'passed' if ok else 'FAILED'}  no tool of the product left running (left: {detail})")
+        check(listed and not leftovers, f"no tool of the product left running (left: {detail})")
     if args.probe:
-        checks += 1
         found = re.match(r"window probe: (\d+) answers, longest wait (\d+) ms", probe_report or "")
-        ok = bool(found) and int(found.group(1)) > 0 and int(found.group(2)) <= args.probe_max_ms
-        failures += not ok
-        print(f"  {'passed' if ok else 'FAILED'}  the window kept answering within "
-              f"{args.probe_max_ms:g} ms ({probe_report or 'no probe report'})")
-    ended = exit_code == 0
-    failures += not ended
-    print(f"  {'passed' if ended else 'FAILED'}  program ended by itself with exit code 0 (got {exit_code})")
+        check(found and int(found.group(1)) > 0 and int(found.group(2)) <= args.probe_max_ms,
+              f"the window kept answering within {args.probe_max_ms:g} ms "
+              f"({probe_report or 'no probe report'})")
+    check(exit_code == 0, f"program ended by itself with exit code 0 (got {exit_code})")
     if shot_method:
         print(f"  screenshot: {(out / 'screenshot.png') if shot_taken else 'not taken'}")
     print(f"  transcript: {transcript}\n  plugin log: {log_file}")
-    total = len(steps) + (len(log_expect) + len(nolog_expect) if args.listener else 0) + len(file_expect) + 1
-    total += len(nofile_expect)
-    total += checks
-    print(f"\n{total - failures} passed, {failures} failed", flush=True)
+    failures = results.count(False)
+    print(f"\n{len(results) - failures} passed, {failures} failed", flush=True)
     return 0 if failures == 0 else 1
 
 
