@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/codec_test_util.h"
+#include "codec/testing/recording_result.h"
 
 namespace flutter {
 namespace {
@@ -18,31 +19,10 @@ using testing::Cat;
 using testing::CerrCapture;
 using testing::Hex;
 using testing::kInvalidRead;
+using testing::RecordingResult;
 using testing::Text;
 
 const StandardMethodCodec& Codec() { return StandardMethodCodec::ForSerializer(); }
-
-// Records what reaches the sinks.
-class RecordingResult : public MethodResult {
- public:
-  void OnSuccess(const EncodableValue* result) override {
-    calls.push_back("success");
-    value = result ? std::optional<EncodableValue>(*result) : std::nullopt;
-  }
-  void OnError(const std::string& error_code, const std::string& error_message,
-               const EncodableValue* error_details) override {
-    calls.push_back("error");
-    code = error_code;
-    message = error_message;
-    value = error_details ? std::optional<EncodableValue>(*error_details) : std::nullopt;
-  }
-  void OnNotImplemented() override { calls.push_back("not_implemented"); }
-
-  std::vector<std::string> calls;
-  std::string code;
-  std::string message;
-  std::optional<EncodableValue> value;
-};
 
 TEST(StandardMethodCodecTest, EncodesCallsAndEnvelopesByteExact) {
   EXPECT_EQ(*Codec().EncodeCall(MethodCall("connect", nullptr)),

@@ -10,7 +10,7 @@
 
 #include "codec/encodable_value.h"
 #include "codec/method_call.h"
-#include "codec/method_result.h"
+#include "codec/testing/recording_result.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
 #include "wireguard_plugin/wireguard_plugin.h"
 
@@ -20,48 +20,15 @@ using flutter::EncodableValue;
 using flutter::ValueList;
 using flutter::ValueMap;
 
-// Everything a MethodResult was told.
-struct Reply {
-  enum class Kind { kNone, kSuccess, kError, kNotImplemented };
-  Kind kind = Kind::kNone;
-  int answers = 0;
-  std::optional<EncodableValue> value;
-  std::string code;
-  std::string message;
-  bool has_details = false;
-};
-
-class RecordingResult : public flutter::MethodResult {
- public:
-  explicit RecordingResult(Reply* reply) : reply_(reply) {}
-
-  void OnSuccess(const EncodableValue* result) override {
-    Record(Reply::Kind::kSuccess);
-    if (result) reply_->value = *result;
-  }
-  void OnError(const std::string& code, const std::string& message,
-               const EncodableValue* details) override {
-    Record(Reply::Kind::kError);
-    reply_->code = code;
-    reply_->message = message;
-    reply_->has_details = details != nullptr;
-  }
-  void OnNotImplemented() override { Record(Reply::Kind::kNotImplemented); }
-
- private:
-  void Record(Reply::Kind kind) {
-    reply_->kind = kind;
-    ++reply_->answers;
-  }
-  Reply* reply_;
-};
+using Reply = flutter::testing::RecordedAnswers;
+using Calls = std::vector<std::string>;
 
 Reply Call(WireguardPlugin& plugin, const std::string& method,
            std::optional<EncodableValue> arguments = std::nullopt) {
   Reply reply;
   flutter::MethodCall call(method, arguments ? std::make_unique<EncodableValue>(*arguments)
                                              : std::unique_ptr<EncodableValue>());
-  plugin.HandleMethodCall(call, std::make_unique<RecordingResult>(&reply));
+  plugin.HandleMethodCall(call, std::make_unique<flutter::testing::RecordingResult>(&reply));
   return reply;
 }
 
@@ -100,11 +67,10 @@ TEST(HandleMethodCall, ConnectAndRecreateTunnelRejectBadArguments) {
       FakeWireguardMachine machine;
       WireguardPlugin plugin(nullptr, machine);
       const Reply reply = Call(plugin, method, c.arguments);
-      EXPECT_EQ(reply.kind, Reply::Kind::kError);
-      EXPECT_EQ(reply.answers, 1);
+      EXPECT_EQ(reply.calls, Calls{"error"});
       EXPECT_EQ(reply.code, "INVALID_ARGUMENT");
       EXPECT_EQ(reply.message, c.message);
-      EXPECT_FALSE(reply.has_details);
+      EXPECT_FALSE(reply.value.has_value());
       std::vector<std::string> expected = {"HandleMethodCall: " + method,
                                            method + " method called"};
       if (method == "connect") expected.push_back(c.log_line);
@@ -120,7 +86,7 @@ TEST(HandleMethodCall, ConnectPassesTheConfigAndLogsItsByteLength) {
     FakeWireguardMachine machine;
     WireguardPlugin plugin(nullptr, machine);
     const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("")));
-    EXPECT_EQ(reply.kind, Reply::Kind::kSuccess);
+    EXPECT_EQ(reply.calls, Calls{"success"});
     EXPECT_EQ(reply.value, EncodableValue(true));
     EXPECT_TRUE(machine.LoggedInOrder({"Config received, length: 0", "Starting ConnectVPN...",
                                        "ConnectVPN called", "ConnectVPN result: true"}));
@@ -142,12 +108,12 @@ TEST(HandleMethodCall, ConnectWithoutWireguardAnswersNotInstalled) {
   WireguardPlugin plugin(nullptr, machine);
 
   const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
-  EXPECT_EQ(reply.kind, Reply::Kind::kError);
+  EXPECT_EQ(reply.calls, Calls{"error"});
   EXPECT_EQ(reply.code, "NOT_INSTALLED");
   EXPECT_EQ(reply.message,
             "WireGuard не установлен.\n\nПожалуйста, установите WireGuard через установщик "
             "приложения или вручную.");
-  EXPECT_FALSE(reply.has_details);
+  EXPECT_FALSE(reply.value.has_value());
   EXPECT_TRUE(
       machine.LoggedInOrder({"Config received, length: 3",
                              "WireGuard not installed - user should install via installer"}));
@@ -164,7 +130,7 @@ TEST(HandleMethodCall, ConnectThatFailsIsCheckedAgainstTheStatus) {
     machine.next_show_up = {false, false, true};
     WireguardPlugin plugin(nullptr, machine);
     const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
-    EXPECT_EQ(reply.kind, Reply::Kind::kSuccess);
+    EXPECT_EQ(reply.calls, Calls{"success"});
     EXPECT_EQ(reply.value, EncodableValue(true));
     EXPECT_TRUE(
         machine.LoggedInOrder({"ConnectVPN result: false", "Tunnel is actually connected"}));
@@ -176,8 +142,7 @@ TEST(HandleMethodCall, ConnectThatFailsIsCheckedAgainstTheStatus) {
     machine.install_brings_tunnel_up = false;
     WireguardPlugin plugin(nullptr, machine);
     const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
-    EXPECT_EQ(reply.kind, Reply::Kind::kError);
-    EXPECT_EQ(reply.answers, 1);
+    EXPECT_EQ(reply.calls, Calls{"error"});
     EXPECT_EQ(reply.code, "ACTIVATION_FAILED");
     EXPECT_EQ(reply.message,
               "Не удалось автоматически активировать туннель.\n\n"
@@ -187,7 +152,7 @@ TEST(HandleMethodCall, ConnectThatFailsIsCheckedAgainstTheStatus) {
               "1. Откройте WireGuard GUI\n"
               "2. Найдите конфигурацию 'orva_divuv'\n"
               "3. Нажмите 'Activate' для активации туннеля");
-    EXPECT_FALSE(reply.has_details);
+    EXPECT_FALSE(reply.value.has_value());
     EXPECT_TRUE(machine.LoggedInOrder(
         {"ConnectVPN result: false", "Connection activation failed, but config is saved"}));
     EXPECT_FALSE(machine.Logged("Tunnel is actually connected"));
@@ -198,32 +163,30 @@ TEST(HandleMethodCall, FalseOutcomesAreSuccessValues) {
   FakeWireguardMachine machine;
   machine.RemoveWireguard();
   WireguardPlugin plugin(nullptr, machine);
-
-  const Reply installed = Call(plugin, "isWireguardInstalled", EncodableValue("ignored"));
-  EXPECT_EQ(installed.kind, Reply::Kind::kSuccess);
-  EXPECT_EQ(installed.value, EncodableValue(false));
-  EXPECT_TRUE(machine.Logged("isWireguardInstalled result: false"));
-
-  const Reply disconnect = Call(plugin, "disconnect");
-  EXPECT_EQ(disconnect.kind, Reply::Kind::kSuccess);
-  EXPECT_EQ(disconnect.value, EncodableValue(false));
-  EXPECT_TRUE(machine.Logged("disconnect method called"));
-
-  const Reply install = Call(plugin, "installWireguard");
-  EXPECT_EQ(install.kind, Reply::Kind::kSuccess);
-  EXPECT_EQ(install.value, EncodableValue(false));
-  EXPECT_TRUE(machine.LoggedInOrder({"installWireguard method called", "InstallWireguard called",
-                                     "installWireguard result: false"}));
-
-  const Reply recreate = Call(plugin, "recreateTunnel", ConfigArguments(EncodableValue("cfg")));
-  EXPECT_EQ(recreate.kind, Reply::Kind::kSuccess);
-  EXPECT_EQ(recreate.value, EncodableValue(false));
-  EXPECT_TRUE(machine.Logged("recreateTunnel result: false"));
-
-  const Reply status = Call(plugin, "getStatus");
-  EXPECT_EQ(status.kind, Reply::Kind::kSuccess);
-  EXPECT_EQ(status.value, EncodableValue("not_installed"));
-  EXPECT_TRUE(machine.Logged("getStatus result: not_installed"));
+  const struct {
+    std::string method;
+    std::optional<EncodableValue> arguments;
+    EncodableValue value;
+    std::vector<std::string> log;
+  } cases[] = {
+      {"isWireguardInstalled", EncodableValue("ignored"), EncodableValue(false),
+       {"isWireguardInstalled result: false"}},
+      {"disconnect", std::nullopt, EncodableValue(false), {"disconnect method called"}},
+      {"installWireguard", std::nullopt, EncodableValue(false),
+       {"installWireguard method called", "InstallWireguard called",
+        "installWireguard result: false"}},
+      {"recreateTunnel", ConfigArguments(EncodableValue("cfg")), EncodableValue(false),
+       {"recreateTunnel result: false"}},
+      {"getStatus", std::nullopt, EncodableValue("not_installed"),
+       {"getStatus result: not_installed"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.method);
+    const Reply reply = Call(plugin, c.method, c.arguments);
+    EXPECT_EQ(reply.calls, Calls{"success"});
+    EXPECT_EQ(reply.value, c.value);
+    EXPECT_TRUE(machine.LoggedInOrder(c.log));
+  }
 }
 
 TEST(HandleMethodCall, SuccessfulOperationsAnswerTheirValues) {
@@ -246,7 +209,7 @@ TEST(HandleMethodCall, SuccessfulOperationsAnswerTheirValues) {
 
 TEST(HandleMethodCall, GetStatsAnswersTwoInt64Counters) {
   auto expect_counters = [](const Reply& reply, int64_t rx, int64_t tx) {
-    ASSERT_EQ(reply.kind, Reply::Kind::kSuccess);
+    ASSERT_EQ(reply.calls, Calls{"success"});
     ASSERT_TRUE(reply.value.has_value());
     const auto* map = std::get_if<ValueMap>(&*reply.value);
     ASSERT_NE(map, nullptr);
@@ -283,8 +246,7 @@ TEST(HandleMethodCall, UnknownOrMiscasedNamesAreNotImplemented) {
     FakeWireguardMachine machine;
     WireguardPlugin plugin(nullptr, machine);
     const Reply reply = Call(plugin, method, ConfigArguments(EncodableValue("cfg")));
-    EXPECT_EQ(reply.kind, Reply::Kind::kNotImplemented);
-    EXPECT_EQ(reply.answers, 1);
+    EXPECT_EQ(reply.calls, Calls{"not_implemented"});
     EXPECT_EQ(machine.Messages(), (std::vector<std::string>{"HandleMethodCall: " + method,
                                                             "Method not implemented: " + method}));
     EXPECT_TRUE(machine.runs.empty());

@@ -1,38 +1,16 @@
 // Fuzz target: StandardMethodCodec::DecodeReply.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "codec/fuzz/fuzz_oracle.h"
 #include "codec/standard_method_codec.h"
+#include "codec/testing/recording_result.h"
 
 using namespace flutter;
+using testing::RecordingResult;
 
 namespace {
-
-class RecordingResult : public MethodResult {
- public:
-  void OnSuccess(const EncodableValue* result) override {
-    ++calls;
-    success = true;
-    if (result) value = *result;
-  }
-  void OnError(const std::string& error_code, const std::string& error_message,
-               const EncodableValue* details) override {
-    ++calls;
-    code = error_code;
-    message = error_message;
-    if (details) value = *details;
-  }
-  void OnNotImplemented() override { fuzzing::Fail("DecodeReply answered not implemented"); }
-
-  int calls = 0;
-  bool success = false;
-  std::string code;
-  std::string message;
-  std::optional<EncodableValue> value;
-};
 
 // The three values of an error envelope, read independently of the codec.
 struct ErrorParts {
@@ -66,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     recognised = codec.DecodeReply(data, size, &result);
   } catch (const std::bad_variant_access&) {
     // Only a mistyped error envelope may raise, and before any answer.
-    fuzzing::Check(flag == 1 && result.calls == 0, "unexpected bad_variant_access");
+    fuzzing::Check(flag == 1 && result.calls.empty(), "unexpected bad_variant_access");
     const ErrorParts parts = ReadErrorParts(data, size);
     fuzzing::Check(
         !std::holds_alternative<std::string>(parts.code) ||
@@ -75,17 +53,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   fuzzing::Check(recognised == (flag == 0 || flag == 1), "envelope kind misjudged");
-  fuzzing::Check(result.calls == (recognised ? 1 : 0), "result answered a wrong number of times");
+  fuzzing::Check(result.calls.size() == (recognised ? 1u : 0u),
+                 "result answered a wrong number of times");
   if (!recognised) return 0;
+  const bool success = result.calls[0] == "success";
+  fuzzing::Check(success || result.calls[0] == "error", "DecodeReply answered not implemented");
   if (result.value) fuzzing::CheckDecodedValue(*result.value, size);
 
   // The answer re-encodes and decodes to the same answer.
   const EncodableValue* value = result.value ? &*result.value : nullptr;
-  const auto encoded = result.success ? codec.EncodeSuccessReply(value)
-                                      : codec.EncodeErrorReply(result.code, result.message, value);
+  const auto encoded = success ? codec.EncodeSuccessReply(value)
+                               : codec.EncodeErrorReply(result.code, result.message, value);
   RecordingResult again;
   fuzzing::Check(codec.DecodeReply(encoded->data(), encoded->size(), &again), "re-encoded reply");
-  fuzzing::Check(again.success == result.success && again.code == result.code &&
+  fuzzing::Check(again.calls == result.calls && again.code == result.code &&
                      again.message == result.message &&
                      again.value.has_value() == result.value.has_value(),
                  "re-encoded reply changed");
