@@ -66,34 +66,33 @@ TEST_F(CommandRunnerTest, OnlyChainsPipesAndRedirectionsGoThroughTheInterpreter)
   EXPECT_EQ(CountLogged("Executing command: a && b"), 1);
 }
 
-TEST_F(CommandRunnerTest, ASuccessfulRunLogsCodeAndOutputAndReplacesTheCallersText) {
-  env_.on_run = [](const std::string&) { return Ran("line 1\r\nline 2\r\n", 0); };
-  std::string output = "left over";
-  EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 0);
-  EXPECT_EQ(output, "line 1\r\nline 2\r\n");
-  EXPECT_EQ(env_.logs, (std::vector<std::string>{
-                           Log("Executing command: tool"),
-                           Log("Command result code: 0"),
-                           Log("Command output: line 1\r\nline 2\r\n"),
-                       }));
-}
-
-TEST_F(CommandRunnerTest, SilentChildGivesEmptyOutputAndNoOutputLine) {
-  env_.on_run = [](const std::string&) { return Ran("", 7); };
-  std::string output = "stale";
-  EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 7);
-  EXPECT_EQ(output, "");
-  EXPECT_EQ(env_.logs.back(), Log("Command result code: 7"));
-  EXPECT_EQ(env_.logs.size(), 2u);
-}
-
-TEST_F(CommandRunnerTest, CrashCodesAreLoggedUnsignedAndReturnedNegative) {
-  env_.on_run = [](const std::string&) { return Ran("", 0xC0000005u); };
-  std::string output;
-  int result = plugin_.ExecuteCommand("tool", output);
-  EXPECT_LT(result, 0);
-  EXPECT_EQ(static_cast<uint32_t>(result), 0xC0000005u);
-  EXPECT_EQ(CountLogged("Command result code: 3221225477"), 1);
+// A run that started: its exit code (a crash code comes back negative but is
+// logged unsigned), its output in place of the caller's text, and the log.
+TEST_F(CommandRunnerTest, ARunLogsItsCodeAndOutputAndReplacesTheCallersText) {
+  const struct {
+    ProcessRun run;
+    int result;
+    std::vector<std::string> logged;  // after "Executing command: tool"
+  } cases[] = {
+      {Ran("line 1\r\nline 2\r\n", 0), 0,
+       {"Command result code: 0", "Command output: line 1\r\nline 2\r\n"}},
+      {Ran("", 7), 7, {"Command result code: 7"}},  // a silent child: no output line
+      {Ran("", 0xC0000005u), static_cast<int>(0xC0000005u), {"Command result code: 3221225477"}},
+      {Ran("partial", 1, /*terminated=*/true), 1,
+       {"Command timeout, terminating process", "Command result code: 1",
+        "Command output: partial"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.logged.front());
+    env_.logs.clear();
+    env_.on_run = [&c](const std::string&) { return c.run; };
+    std::string output = "left over";
+    EXPECT_EQ(plugin_.ExecuteCommand("tool", output), c.result);
+    EXPECT_EQ(output, c.run.output);
+    std::vector<std::string> expected = {Log("Executing command: tool")};
+    for (const std::string& line : c.logged) expected.push_back(Log(line));
+    EXPECT_EQ(env_.logs, expected);
+  }
 }
 
 TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndSayWhichStepFailedWithWhichError) {
@@ -152,19 +151,6 @@ TEST_F(CommandRunnerTest, AStartRefusedForTheMomentIsTriedOnceMore) {
     EXPECT_EQ(env_.runs, (std::vector<std::string>{"tool", "tool"}));
     EXPECT_EQ(env_.sleeps, std::vector<uint32_t>{250});
   }
-}
-
-TEST_F(CommandRunnerTest, TerminatedChildLogsTimeoutThenCodeOneWithOutputSoFar) {
-  env_.on_run = [](const std::string&) { return Ran("partial", 1, /*terminated=*/true); };
-  std::string output;
-  EXPECT_EQ(plugin_.ExecuteCommand("tool", output), 1);
-  EXPECT_EQ(output, "partial");
-  EXPECT_EQ(env_.logs, (std::vector<std::string>{
-                           Log("Executing command: tool"),
-                           Log("Command timeout, terminating process"),
-                           Log("Command result code: 1"),
-                           Log("Command output: partial"),
-                       }));
 }
 
 }  // namespace

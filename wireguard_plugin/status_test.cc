@@ -180,42 +180,28 @@ TEST_F(StatusTest, CountersAreReadWithTheirUnitsAsBytes) {
   EXPECT_EQ(CountLogged(std::string("Executing stats command: ") + kStatusCommand), 1);
   EXPECT_EQ(CountLogged(std::string("getStats output: ") + kRunningTunnel), 1);
 
-  stats = StatsOf("  transfer: 512 B received, 1.50 KiB sent");
-  EXPECT_EQ(stats.rx, 512);
-  EXPECT_EQ(stats.tx, 1536);
-
-  stats = StatsOf("  transfer: 2.00 GiB received, 1.25 TiB sent\r\n");
-  EXPECT_EQ(stats.rx, int64_t{2} << 30);
-  EXPECT_EQ(stats.tx, int64_t{5} << 38);
-
-  stats = StatsOf("  transfer: 0.01 MiB received, 0.005 KiB sent");
-  EXPECT_EQ(stats.rx, 10486);  // 10485.76 rounds up
-  EXPECT_EQ(stats.tx, 5);      // 5.12 rounds down
-
-  // No unit word: bytes.
-  stats = StatsOf("transfer: 12 received, 34 sent");
-  EXPECT_EQ(stats.rx, 12);
-  EXPECT_EQ(stats.tx, 34);
-}
-
-TEST_F(StatusTest, OnlyTheFirstLineWithTwoReadableValuesCounts) {
-  TransferStats stats = StatsOf(
-      "  transfer: 1.00 KiB received\n"
-      "  rx 5 B tx 6 B\n"
-      "  transfer: 7 B received, 8 B sent\n"
-      "  transfer: 9 B received, 10 B sent\n");
-  EXPECT_EQ(stats.rx, 7);
-  EXPECT_EQ(stats.tx, 8);
-
-  // A digit run too long for 64 bits is skipped with its unit.
-  stats = StatsOf("transfer: 1234567890123456789012345 KiB, 3 B received, 4.00 KiB sent");
-  EXPECT_EQ(stats.rx, 3);
-  EXPECT_EQ(stats.tx, 4096);
-
-  // Values that would overflow once scaled are skipped too.
-  stats = StatsOf("transfer: 99999999999999999 TiB 1 B 2 B");
-  EXPECT_EQ(stats.rx, 1);
-  EXPECT_EQ(stats.tx, 2);
+  const struct {
+    const char* output;
+    int64_t rx, tx;
+  } cases[] = {
+      {"  transfer: 512 B received, 1.50 KiB sent", 512, 1536},
+      {"  transfer: 2.00 GiB received, 1.25 TiB sent\r\n", int64_t{2} << 30, int64_t{5} << 38},
+      {"  transfer: 0.01 MiB received, 0.005 KiB sent", 10486, 5},  // 10485.76 up, 5.12 down
+      {"transfer: 12 received, 34 sent", 12, 34},                   // no unit word: bytes
+      // Only the first line with two readable values counts.
+      {"  transfer: 1.00 KiB received\n  rx 5 B tx 6 B\n  transfer: 7 B received, 8 B sent\n"
+       "  transfer: 9 B received, 10 B sent\n",
+       7, 8},
+      // A digit run too long for 64 bits is skipped with its unit, and so is a
+      // value that would overflow once scaled.
+      {"transfer: 1234567890123456789012345 KiB, 3 B received, 4.00 KiB sent", 3, 4096},
+      {"transfer: 99999999999999999 TiB 1 B 2 B", 1, 2},
+  };
+  for (const auto& c : cases) {
+    stats = StatsOf(c.output);
+    EXPECT_EQ(stats.rx, c.rx) << c.output;
+    EXPECT_EQ(stats.tx, c.tx) << c.output;
+  }
 }
 
 TEST_F(StatusTest, UnreadableCountersGiveZerosWithoutAParsedLine) {
