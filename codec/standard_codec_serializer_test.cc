@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,41 +109,35 @@ TEST(StandardCodecSerializerTest, ReadsTheSpecialCasesOfTheForm) {
 }
 
 TEST(StandardCodecSerializerTest, ShortAndUnknownDataGiveNeutralValuesWithDiagnostics) {
-  {
-    // Reading 09 00: the skip to 4 passes the end, so the empty bulk read fails.
+  struct Case {
+    Bytes bytes;
+    EncodableValue expected;
+    std::vector<std::string> lines;
+    std::optional<size_t> end = std::nullopt;
+  };
+  const Case cases[] = {
+      // Reading 09 00: the skip to 4 passes the end, so the empty bulk read fails.
+      {Hex("09 00"), EncodableValue(std::vector<int32_t>{}), {kInvalidRead}},
+      {Hex("04 01 02 03"), EncodableValue(int64_t{0}), {kInvalidRead}},
+      // Nothing after an unknown code is consumed.
+      {Hex("0F 01"), EncodableValue(),
+       {"Unknown type in StandardCodecSerializer::ReadValueOfType: 15"}, 1},
+      // A list whose values run out keeps its count with null elements.
+      {Hex("0C 03 03 07 00 00 00"),
+       EncodableValue(ValueList{EncodableValue(int32_t{7}), EncodableValue(), EncodableValue()}),
+       {kInvalidRead, kInvalidRead}},
+      // A map in that case gains one null entry at most.
+      {Hex("0D 04 04 01 00 00 00 00 00 00 00"),
+       EncodableValue(ValueMap{{EncodableValue(int64_t{1}), EncodableValue()},
+                               {EncodableValue(), EncodableValue()}}),
+       std::vector<std::string>(7, kInvalidRead)},
+  };
+  for (const Case& c : cases) {
     CerrCapture cerr;
-    EXPECT_EQ(Decode(Hex("09 00")).value, EncodableValue(std::vector<int32_t>{}));
-    EXPECT_EQ(cerr.Lines(), std::vector<std::string>{kInvalidRead});
-  }
-  {
-    CerrCapture cerr;
-    EXPECT_EQ(Decode(Hex("04 01 02 03")).value, EncodableValue(int64_t{0}));
-    EXPECT_EQ(cerr.Lines(), std::vector<std::string>{kInvalidRead});
-  }
-  {
-    // Nothing after an unknown code is consumed.
-    CerrCapture cerr;
-    const auto decoded = Decode(Hex("0F 01"));
-    EXPECT_TRUE(decoded.value.IsNull());
-    EXPECT_EQ(decoded.end_position, 1u);
-    EXPECT_EQ(cerr.Lines(), std::vector<std::string>{
-                                "Unknown type in StandardCodecSerializer::ReadValueOfType: 15"});
-  }
-  {
-    // A list whose values run out keeps its count with null elements.
-    CerrCapture cerr;
-    EXPECT_EQ(
-        Decode(Hex("0C 03 03 07 00 00 00")).value,
-        EncodableValue(ValueList{EncodableValue(int32_t{7}), EncodableValue(), EncodableValue()}));
-    EXPECT_EQ(cerr.Lines(), (std::vector<std::string>{kInvalidRead, kInvalidRead}));
-  }
-  {
-    // A map in that case gains one null entry at most.
-    CerrCapture cerr;
-    EXPECT_EQ(Decode(Hex("0D 04 04 01 00 00 00 00 00 00 00")).value,
-              EncodableValue(ValueMap{{EncodableValue(int64_t{1}), EncodableValue()},
-                                      {EncodableValue(), EncodableValue()}}));
-    EXPECT_EQ(cerr.Lines(), std::vector<std::string>(7, kInvalidRead));
+    const auto decoded = Decode(c.bytes);
+    EXPECT_EQ(decoded.value, c.expected);
+    EXPECT_EQ(cerr.Lines(), c.lines);
+    if (c.end) EXPECT_EQ(decoded.end_position, *c.end);
   }
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,29 +130,6 @@ TEST(StandardMethodCodecTest, DecodesErrorEnvelopesAndRejectsMistypedOnes) {
       EXPECT_STREQ(error.what(), "bad variant access");
     }
     EXPECT_TRUE(rejected.calls.empty());
-  }
-}
-
-TEST(StandardMethodCodecTest, EncodedRepliesDecodeBackToTheSameAnswer) {
-  const EncodableValue values[] = {
-      EncodableValue(), EncodableValue(int64_t{1} << 40),
-      EncodableValue(std::vector<float>{0.25f, -2}),
-      EncodableValue(ValueMap{{EncodableValue("rx"), EncodableValue(1)},
-                              {EncodableValue("tx"), EncodableValue(2)}})};
-  for (const EncodableValue& value : values) {
-    CerrCapture cerr;
-    RecordingResult success;
-    const auto bytes = Codec().EncodeSuccessReply(&value);
-    EXPECT_TRUE(Codec().DecodeReply(bytes->data(), bytes->size(), &success));
-    EXPECT_EQ(success.value, value.IsNull() ? std::nullopt : std::optional<EncodableValue>(value));
-
-    MethodCall call("m", std::make_unique<EncodableValue>(value));
-    const auto call_bytes = Codec().EncodeCall(call);
-    auto decoded = Codec().DecodeCall(call_bytes->data(), call_bytes->size());
-    ASSERT_NE(decoded, nullptr);
-    EXPECT_EQ(decoded->method_name(), "m");
-    EXPECT_EQ(*decoded->arguments(), value);
-    EXPECT_EQ(cerr.Text(), "");
   }
 }
 
