@@ -137,7 +137,9 @@ TEST(StandardCodecSerializerTest, ShortAndUnknownDataGiveNeutralValuesWithDiagno
     const auto decoded = Decode(c.bytes);
     EXPECT_EQ(decoded.value, c.expected);
     EXPECT_EQ(cerr.Lines(), c.lines);
-    if (c.end) EXPECT_EQ(decoded.end_position, *c.end);
+    if (c.end) {
+      EXPECT_EQ(decoded.end_position, *c.end);
+    }
   }
 }
 
