@@ -153,23 +153,28 @@ TEST(InstallWireguard, RunsPackagesThroughMsiexecAndProgramsWithSilentSwitches) 
 }
 
 TEST(InstallWireguard, DetectedAtOnceAnswersTrueAfterTheShortestWaits) {
-  InstallTarget machine;
-  machine.paths.insert(kAppFolder + "\\wireguard\\wireguard-installer.msi");
-  machine.sleeps_until_detected = 1;
-  WireguardPlugin plugin(nullptr, machine);
+  // The installer runs even when WireGuard is there already.
+  for (const bool present_before : {false, true}) {
+    SCOPED_TRACE(present_before ? "present before" : "installed by the installer");
+    InstallTarget machine;
+    machine.paths.insert(kAppFolder + "\\wireguard\\wireguard-installer.msi");
+    machine.sleeps_until_detected = 1;
+    if (present_before) machine.paths.insert({kTunnelToolPath, kControlToolPath});
+    WireguardPlugin plugin(nullptr, machine);
 
-  EXPECT_TRUE(plugin.InstallWireguard());
-  EXPECT_EQ(machine.InstallEvents(),
-            (std::vector<std::string>{"installer", "broadcast", "sleep 500", "sleep 1000"}));
-  EXPECT_TRUE(machine.LoggedInOrder({
-      "InstallWireguard called",
-      "Installer process started, waiting for completion...",
-      "Installer completed",
-      "WireGuard installed successfully",
-  }));
-  // Written as the installer starts, not when the (up to five minutes) wait
-  // for it is over.
-  EXPECT_TRUE(machine.LoggedBeforeTheWait("Installer process started, waiting for completion..."));
+    EXPECT_TRUE(plugin.InstallWireguard());
+    EXPECT_EQ(machine.InstallEvents(),
+              (std::vector<std::string>{"installer", "broadcast", "sleep 500", "sleep 1000"}));
+    EXPECT_TRUE(machine.LoggedInOrder({
+        "InstallWireguard called",
+        "Installer process started, waiting for completion...",
+        "Installer completed",
+        "WireGuard installed successfully",
+    }));
+    // Written as the installer starts, not when the (up to five minutes) wait
+    // for it is over.
+    EXPECT_TRUE(machine.LoggedBeforeTheWait("Installer process started, waiting for completion..."));
+  }
 }
 
 TEST(InstallWireguard, InstallerThatInstallsNothingFailsAfterTwentyAttempts) {
@@ -261,18 +266,6 @@ TEST(InstallWireguard, FailuresToRunTheInstaller) {
         << "no broadcast and no verification after a time-out";
     EXPECT_FALSE(machine.Logged("Installer completed"));
   }
-}
-
-TEST(InstallWireguard, RunsTheInstallerEvenWhenWireguardIsPresent) {
-  FakeWireguardMachine machine;  // WireGuard installed
-  machine.paths.insert(kAppFolder + "\\wireguard-installer.msi");
-  WireguardPlugin plugin(nullptr, machine);
-
-  EXPECT_TRUE(plugin.InstallWireguard());
-  EXPECT_EQ(std::count_if(machine.events.begin(), machine.events.end(),
-                          [](const std::string& e) { return e.rfind("installer ", 0) == 0; }),
-            1);
-  EXPECT_EQ(machine.sleeps, (std::vector<uint32_t>{500, 1000}));
 }
 
 }  // namespace
