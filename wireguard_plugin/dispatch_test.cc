@@ -176,7 +176,8 @@ TEST(HandleMethodCall, FalseOutcomesAreSuccessValues) {
        {"installWireguard method called", "InstallWireguard called",
         "installWireguard result: false"}},
       {"recreateTunnel", ConfigArguments(EncodableValue("cfg")), EncodableValue(false),
-       {"recreateTunnel result: false"}},
+       {"RecreateTunnel called", "WireGuard not installed, cannot recreate tunnel",
+        "recreateTunnel result: false"}},
       {"getStatus", std::nullopt, EncodableValue("not_installed"),
        {"getStatus result: not_installed"}},
   };
@@ -187,6 +188,11 @@ TEST(HandleMethodCall, FalseOutcomesAreSuccessValues) {
     EXPECT_EQ(reply.value, c.value);
     EXPECT_TRUE(machine.LoggedInOrder(c.log));
   }
+  // Without WireGuard nothing is run or waited for; RecreateTunnel does not
+  // even begin its steps.
+  EXPECT_TRUE(machine.runs.empty());
+  EXPECT_TRUE(machine.sleeps.empty());
+  EXPECT_FALSE(machine.Logged("Step 1: Disconnecting VPN..."));
 }
 
 TEST(HandleMethodCall, SuccessfulOperationsAnswerTheirValues) {

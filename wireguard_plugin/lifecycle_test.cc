@@ -340,17 +340,4 @@ TEST(RecreateTunnel, TunnelThatStaysUpAnswersTrueWithoutTheNewConfig) {
   EXPECT_TRUE(machine.Logged("Already connected"));
 }
 
-TEST(RecreateTunnel, WithoutWireguardDoesNothing) {
-  FakeWireguardMachine machine;
-  machine.RemoveWireguard();
-  WireguardPlugin plugin(nullptr, machine);
-
-  EXPECT_FALSE(plugin.RecreateTunnel("new"));
-  EXPECT_TRUE(machine.LoggedInOrder(
-      {"RecreateTunnel called", "WireGuard not installed, cannot recreate tunnel"}));
-  EXPECT_FALSE(machine.Logged("Step 1: Disconnecting VPN..."));
-  EXPECT_TRUE(machine.runs.empty());
-  EXPECT_TRUE(machine.sleeps.empty());
-}
-
 }  // namespace
