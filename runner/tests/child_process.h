@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace runner_test {
@@ -78,6 +79,22 @@ bool WaitUntil(Condition condition, DWORD limit_ms = 60000) {
     if (waited >= limit_ms) return false;
     ::Sleep(50);
   }
+}
+
+// Dispatches every message of the thread's queue, reporting whether WM_QUIT was
+// among them and with which exit value.
+inline std::optional<WPARAM> DrainQueueForQuit() {
+  std::optional<WPARAM> quit;
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quit = message.wParam;
+    } else {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+  return quit;
 }
 
 // The folder of the running test program, with a trailing backslash.

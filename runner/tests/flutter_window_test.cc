@@ -51,23 +51,9 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 template <typename Condition>
 bool PumpUntil(Condition condition) {
   return runner_test::WaitUntil([&]() {
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
+    runner_test::DrainQueueForQuit();
     return condition();
   });
-}
-
-bool QuitPosted() {
-  MSG message;
-  bool quit = false;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) quit = true;
-  }
-  return quit;
 }
 
 ProjectBundle TestBundle(const std::wstring& data_folder) {
@@ -87,7 +73,7 @@ class FlutterWindowTest : public ::testing::Test {
   void TearDown() override {
     OrvaEngineConsumeTopLevelMessage(0, 0);
     OrvaEngineSetDpi(0);
-    QuitPosted();
+    runner_test::DrainQueueForQuit();
   }
 
   // The stand-in engine's runtime files, beside the test program.
@@ -206,7 +192,7 @@ TEST_F(FlutterWindowTest, ClosingTheWindowEndsTheEngineAndTheMessageLoop) {
   // Every message up to the destruction was offered to the engine first.
   EXPECT_GT(OrvaEngineCallCount("FlutterDesktopViewControllerHandleTopLevelWindowProc"), offered);
   EXPECT_EQ(OrvaEngineCallCount("FlutterDesktopViewControllerDestroy"), destroyed + 1);
-  EXPECT_TRUE(QuitPosted());
+  EXPECT_TRUE(runner_test::DrainQueueForQuit().has_value());
 
   // Without a view controller there is nothing left to end or reload.
   window.reset();

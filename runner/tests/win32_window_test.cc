@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runner/tests/child_process.h"
 #include "standins/engine/engine_controls.h"
 
 namespace {
@@ -61,28 +62,12 @@ bool ClassRegistered() {
   return ::GetClassInfoExW(::GetModuleHandleW(nullptr), kClassName, &info) != 0;
 }
 
-// Removes every message of the thread's queue, reporting whether WM_QUIT was
-// among them and with which exit value.
-std::optional<WPARAM> DrainQueueForQuit() {
-  std::optional<WPARAM> quit;
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      quit = message.wParam;
-    } else {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-  }
-  return quit;
-}
-
 class Win32WindowTest : public ::testing::Test {
  protected:
   void SetUp() override { OrvaEngineSetDpi(96); }
   void TearDown() override {
     OrvaEngineSetDpi(0);
-    DrainQueueForQuit();
+    runner_test::DrainQueueForQuit();
   }
 };
 
@@ -293,29 +278,24 @@ class Win32WindowThemeTest : public Win32WindowTest {
 };
 
 TEST_F(Win32WindowThemeTest, DarkModeFollowsAppsUseLightTheme) {
-  ProbeWindow window;
-
-  SetLightTheme(0);
-  auto calls = CallsOnCreation(&window);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].window, window.Handle());
-  EXPECT_EQ(calls[0].attribute, 20u);  // immersive dark mode
-  EXPECT_EQ(calls[0].size, 4u);
-  EXPECT_EQ(calls[0].value, TRUE);
-
-  SetLightTheme(1);
-  calls = CallsOnCreation(&window);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].value, FALSE);
-
-  // Any non-zero value means light.
-  SetLightTheme(7);
-  calls = CallsOnCreation(&window);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].value, FALSE);
-
-  RemoveLightTheme();
-  EXPECT_TRUE(CallsOnCreation(&window).empty());
+  // Dark for 0, light for any other value, nothing set without the value.
+  const std::optional<DWORD> settings[] = {0, 1, 7, std::nullopt};
+  for (const std::optional<DWORD>& setting : settings) {
+    SCOPED_TRACE(setting ? std::to_string(*setting) : "no value");
+    if (setting) {
+      SetLightTheme(*setting);
+    } else {
+      RemoveLightTheme();
+    }
+    ProbeWindow window;
+    const std::vector<AttributeCall> calls = CallsOnCreation(&window);
+    ASSERT_EQ(calls.size(), setting ? 1u : 0u);
+    if (!setting) continue;
+    EXPECT_EQ(calls[0].window, window.Handle());
+    EXPECT_EQ(calls[0].attribute, 20u);  // immersive dark mode
+    EXPECT_EQ(calls[0].size, 4u);
+    EXPECT_EQ(calls[0].value, *setting == 0 ? TRUE : FALSE);
+  }
 }
 
 TEST_F(Win32WindowThemeTest, ColourSettingChangesReapplyTheTheme) {
@@ -337,7 +317,7 @@ TEST_F(Win32WindowThemeTest, ColourSettingChangesReapplyTheTheme) {
 }
 
 TEST_F(Win32WindowTest, DestructionPostsQuitOnlyWhenAsked) {
-  DrainQueueForQuit();
+  runner_test::DrainQueueForQuit();
   {
     ProbeWindow window;
     ASSERT_TRUE(window.Create(L"stay", Win32Window::Point(10, 10), Win32Window::Size(100, 100)));
@@ -345,7 +325,7 @@ TEST_F(Win32WindowTest, DestructionPostsQuitOnlyWhenAsked) {
     ::DestroyWindow(window.Handle());
     EXPECT_EQ(window.Handle(), nullptr);
     EXPECT_EQ(window.destroyed_calls, destroyed_before + 1);
-    EXPECT_FALSE(DrainQueueForQuit().has_value());
+    EXPECT_FALSE(runner_test::DrainQueueForQuit().has_value());
   }
   {
     // The user closing the window: default close handling destroys it.
@@ -356,7 +336,7 @@ TEST_F(Win32WindowTest, DestructionPostsQuitOnlyWhenAsked) {
     ::SendMessageW(handle, WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindow(handle));
     EXPECT_EQ(window.Handle(), nullptr);
-    std::optional<WPARAM> quit = DrainQueueForQuit();
+    std::optional<WPARAM> quit = runner_test::DrainQueueForQuit();
     ASSERT_TRUE(quit.has_value());
     EXPECT_EQ(*quit, 0u);
   }
