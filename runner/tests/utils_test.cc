@@ -64,39 +64,29 @@ TEST(ToUtf8, ConvertsValidTextAndRefusesBrokenText) {
   EXPECT_EQ(ToUtf8(reversed_pair), "");
 }
 
-TEST(ExecutableFolder, IsTheProgramsFolderWithATrailingBackslash) {
-  const std::wstring folder = ExecutableFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), L'\\');
-  EXPECT_EQ(folder, runner_test::TestProgramFolder());
-  const std::wstring self = folder + L"runner_utils_test.exe";
-  EXPECT_NE(::GetFileAttributesW(self.c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
+// The probe also reports ExecutableFolder(): it lives beside this test.
 TEST(ReadCommandLineArguments, HandsEveryArgumentAfterTheProgramNameOnInOrder) {
-  ProbeReport none = RunProbe(L"");
-  ASSERT_EQ(none.exit_code, 0);
-  EXPECT_TRUE(none.arguments.empty());
-
-  ProbeReport several = RunProbe(
-      L"--flavor=release \"two words\" \"\" \u041f\u0440\u0438\u0432\u0435\u0442 "
-      L"\"quote\\\"inside\" last");
-  ASSERT_EQ(several.exit_code, 0);
-  EXPECT_EQ(several.arguments,
-            (std::vector<std::string>{"--flavor=release", "two words", "",
-                                      "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82",
-                                      "quote\"inside", "last"}));
-}
-
-TEST(ReadCommandLineArguments, AnArgumentWithAnUnpairedSurrogateArrivesEmpty) {
-  std::wstring arguments = L"before ";
-  arguments += static_cast<wchar_t>(0xD800);
-  arguments += L"x after";
-  ProbeReport report = RunProbe(arguments);
-  ASSERT_EQ(report.exit_code, 0);
-  EXPECT_EQ(report.arguments, (std::vector<std::string>{"before", "", "after"}));
-  // The probe lives beside this test, and its folder says so.
-  EXPECT_EQ(runner_test::Widen(report.folder), runner_test::TestProgramFolder());
+  std::wstring unpaired = L"before ";
+  unpaired += static_cast<wchar_t>(0xD800);
+  unpaired += L"x after";
+  const struct {
+    std::wstring text;
+    std::vector<std::string> arguments;
+  } cases[] = {
+      {L"", {}},
+      {L"--flavor=release \"two words\" \"\" \u041f\u0440\u0438\u0432\u0435\u0442 "
+       L"\"quote\\\"inside\" last",
+       {"--flavor=release", "two words", "", "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82",
+        "quote\"inside", "last"}},
+      // An argument with an unpaired surrogate arrives empty.
+      {unpaired, {"before", "", "after"}},
+  };
+  for (const auto& c : cases) {
+    const ProbeReport report = RunProbe(c.text);
+    ASSERT_EQ(report.exit_code, 0);
+    EXPECT_EQ(report.arguments, c.arguments);
+    EXPECT_EQ(runner_test::Widen(report.folder), runner_test::TestProgramFolder());
+  }
 }
 
 }  // namespace
