@@ -1,7 +1,7 @@
 // plugin_test_child.exe: a child process for the command runner's tests.
 // Its arguments are steps, done in order:
 //
-//   print TEXT      write TEXT (\n, \r, \\ and \xHH escapes) to standard output
+//   print TEXT      write TEXT (\n, \r and \\ escapes) to standard output
 //   eprint TEXT     the same, to standard error
 //   flood N         write N bytes of 'x' to standard output
 //   sleep MS        sleep
@@ -40,11 +40,7 @@ std::string Unescape(const char* text) {
       out += '\n';
     else if (*p == 'r')
       out += '\r';
-    else if (*p == 'x' && p[1] && p[2]) {
-      char hex[3] = {p[1], p[2], 0};
-      out += static_cast<char>(std::strtol(hex, nullptr, 16));
-      p += 2;
-    } else
+    else
       out += *p;
   }
   return out;
