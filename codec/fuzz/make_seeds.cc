@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/byte_streams.h"
-#include "codec/standard_codec_serializer.h"
+#include "codec/fuzz/fuzz_oracle.h"
 #include "codec/standard_method_codec.h"
 
 using namespace flutter;
@@ -62,15 +61,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path root = argv[1];
-  const auto& serializer = StandardCodecSerializer::DefaultInstance();
   const auto& codec = StandardMethodCodec::ForSerializer();
 
   std::vector<std::vector<uint8_t>> values, calls, replies;
   for (const EncodableValue& value : SampleValues()) {
-    std::vector<uint8_t> bytes;
-    ByteBufferStreamWriter writer(&bytes);
-    serializer.WriteValue(value, &writer);
-    values.push_back(bytes);
+    values.push_back(fuzzing::Encode(value));
     calls.push_back(
         *codec.EncodeCall(MethodCall("getStatus", std::make_unique<EncodableValue>(value))));
     replies.push_back(*codec.EncodeSuccessReply(&value));
