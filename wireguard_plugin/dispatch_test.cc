@@ -108,12 +108,10 @@ TEST(HandleMethodCall, ConnectWithoutWireguardAnswersNotInstalled) {
   WireguardPlugin plugin(nullptr, machine);
 
   const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
+  // The envelope (code, message, no details) is pinned byte for byte by
+  // PluginChannel.AnswersEncodedCallsWithEncodedReplies.
   EXPECT_EQ(reply.calls, Calls{"error"});
   EXPECT_EQ(reply.code, "NOT_INSTALLED");
-  EXPECT_EQ(reply.message,
-            "WireGuard не установлен.\n\nПожалуйста, установите WireGuard через установщик "
-            "приложения или вручную.");
-  EXPECT_FALSE(reply.value.has_value());
   EXPECT_TRUE(
       machine.LoggedInOrder({"Config received, length: 3",
                              "WireGuard not installed - user should install via installer"}));
@@ -213,37 +211,19 @@ TEST(HandleMethodCall, SuccessfulOperationsAnswerTheirValues) {
   EXPECT_TRUE(machine.Logged("getDocumentsPath result: C:\\users\\orva\\Documents"));
 }
 
+// The zeros without WireGuard are pinned byte for byte by
+// PluginChannel.AnswersEncodedCallsWithEncodedReplies.
 TEST(HandleMethodCall, GetStatsAnswersTwoInt64Counters) {
-  auto expect_counters = [](const Reply& reply, int64_t rx, int64_t tx) {
-    ASSERT_EQ(reply.calls, Calls{"success"});
-    ASSERT_TRUE(reply.value.has_value());
-    const auto* map = std::get_if<ValueMap>(&*reply.value);
-    ASSERT_NE(map, nullptr);
-    EXPECT_EQ(map->size(), 2u);
-    const EncodableValue* received = flutter::LookupMapValue(*map, "rx");
-    const EncodableValue* sent = flutter::LookupMapValue(*map, "tx");
-    ASSERT_NE(received, nullptr);
-    ASSERT_NE(sent, nullptr);
-    // 64-bit even when the numbers would fit in 32 bits.
-    EXPECT_EQ(*received, EncodableValue(rx));
-    EXPECT_EQ(*sent, EncodableValue(tx));
-  };
-  {
-    SCOPED_TRACE("WireGuard absent");
-    FakeWireguardMachine machine;
-    machine.RemoveWireguard();
-    WireguardPlugin plugin(nullptr, machine);
-    expect_counters(Call(plugin, "getStats"), 0, 0);
-    EXPECT_TRUE(machine.Logged("getStats method called"));
-  }
-  {
-    SCOPED_TRACE("tunnel with traffic");
-    FakeWireguardMachine machine;
-    machine.tunnel_up = true;
-    machine.transfer_line = "  transfer: 12 B received, 34 B sent";
-    WireguardPlugin plugin(nullptr, machine);
-    expect_counters(Call(plugin, "getStats"), 12, 34);
-  }
+  FakeWireguardMachine machine;
+  machine.tunnel_up = true;
+  machine.transfer_line = "  transfer: 12 B received, 34 B sent";
+  WireguardPlugin plugin(nullptr, machine);
+  const Reply reply = Call(plugin, "getStats");
+  EXPECT_EQ(reply.calls, Calls{"success"});
+  // 64-bit even when the numbers would fit in 32 bits.
+  EXPECT_EQ(reply.value, EncodableValue(ValueMap{{EncodableValue("rx"), EncodableValue(int64_t{12})},
+                                                 {EncodableValue("tx"), EncodableValue(int64_t{34})}}));
+  EXPECT_TRUE(machine.Logged("getStats method called"));
 }
 
 TEST(HandleMethodCall, UnknownOrMiscasedNamesAreNotImplemented) {
