@@ -27,12 +27,6 @@ ProcessRun FailedWith(ProcessRun::Failure failure, uint32_t error) {
 // The interpreter, by its full path in the fake's system folder.
 const std::string kInterpreter = "\"C:\\Windows\\system32\\cmd.exe\" /s /c ";
 
-TEST_F(CommandRunnerTest, PluginLogWritesOnePrefixedLineWithNothingAdded) {
-  plugin_.PluginLog("hello");
-  plugin_.PluginLog("");
-  EXPECT_EQ(env_.logs, (std::vector<std::string>{"[WireGuardPlugin] hello", "[WireGuardPlugin] "}));
-}
-
 TEST_F(CommandRunnerTest, OnlyChainsPipesAndRedirectionsGoThroughTheInterpreter) {
   std::string output;
   const std::string direct =

@@ -81,24 +81,23 @@ TEST(HandleMethodCall, ConnectAndRecreateTunnelRejectBadArguments) {
 }
 
 TEST(HandleMethodCall, ConnectPassesTheConfigAndLogsItsByteLength) {
-  {
-    SCOPED_TRACE("empty configuration");
+  const struct {
+    std::string config, length, saved;
+  } cases[] = {
+      {"", "0", ""},
+      {"# Сервер\n", "15", "# Сервер\r\n"},  // UTF-8 text counts bytes, not letters
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.config);
     FakeWireguardMachine machine;
     WireguardPlugin plugin(nullptr, machine);
-    const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("")));
+    const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue(c.config)));
     EXPECT_EQ(reply.calls, Calls{"success"});
     EXPECT_EQ(reply.value, EncodableValue(true));
-    EXPECT_TRUE(machine.LoggedInOrder({"Config received, length: 0", "Starting ConnectVPN...",
-                                       "ConnectVPN called", "ConnectVPN result: true"}));
-    EXPECT_EQ(machine.files[kConfigPath], "");
-  }
-  {
-    SCOPED_TRACE("UTF-8 text counts bytes, not letters");
-    FakeWireguardMachine machine;
-    WireguardPlugin plugin(nullptr, machine);
-    Call(plugin, "connect", ConfigArguments(EncodableValue("# Сервер\n")));
-    EXPECT_TRUE(machine.Logged("Config received, length: 15"));
-    EXPECT_EQ(machine.files[kConfigPath], "# Сервер\r\n");
+    EXPECT_TRUE(machine.LoggedInOrder({"Config received, length: " + c.length,
+                                       "Starting ConnectVPN...", "ConnectVPN called",
+                                       "ConnectVPN result: true"}));
+    EXPECT_EQ(machine.files[kConfigPath], c.saved);
   }
 }
 
