@@ -1,4 +1,6 @@
 // Buffer streams: reads past the end, alignment relative to the buffer start.
+// The writer is checked byte for byte by the serializer tests, which write
+// after filler bytes already in the vector.
 #include "codec/byte_streams.h"
 
 #include <gtest/gtest.h>
@@ -53,21 +55,6 @@ TEST(ByteBufferStreamReaderTest, AlignmentCountsFromTheBufferStartAndMayPassTheE
   uint8_t none[1] = {0xEE};
   reader.TakeBytes(none, 0);  // even a zero-length read fails past the end
   EXPECT_EQ(cerr.Lines(), std::vector<std::string>{kInvalidRead});
-}
-
-TEST(ByteBufferStreamWriterTest, AppendsAndPadsRelativeToTheVectorStart) {
-  Bytes buffer = Hex("FF");  // the writer appends after what is there
-  ByteBufferStreamWriter writer(&buffer);
-  writer.PadToAlignment(4);
-  EXPECT_EQ(buffer, Hex("FF 00 00 00"));
-  writer.PadToAlignment(4);
-  EXPECT_EQ(buffer.size(), 4u);
-  writer.PutByte(0x12);
-  const uint8_t pair[2] = {0x34, 0x56};
-  writer.PutBytes(pair, 2);
-  writer.PutBytes(pair, 0);
-  writer.PadToAlignment(8);
-  EXPECT_EQ(buffer, Hex("FF 00 00 00 12 34 56 00"));
 }
 
 }  // namespace
