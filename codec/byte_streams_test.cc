@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "codec/codec_test_util.h"
+#include "codec/testing/codec_test_util.h"
 
 namespace flutter {
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "codec/codec_test_util.h"
+#include "codec/testing/codec_test_util.h"
 
 namespace flutter {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/codec_test_util.h"
+#include "codec/testing/codec_test_util.h"
 
 namespace flutter {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/codec_test_util.h"
+#include "codec/testing/codec_test_util.h"
 #include "codec/testing/recording_result.h"
 
 namespace flutter {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/codec_test_util.h"
+#include "codec/testing/codec_test_util.h"
 #include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
 #include "wireguard_plugin/plugin_binding.h"
