@@ -23,8 +23,8 @@ ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& 
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = nullptr;
-  startup.hStdOutput = output_file.get();
-  startup.hStdError = output_file.get();
+  startup.hStdOutput = output_file.Get();
+  startup.hStdError = output_file.Get();
 
   std::vector<wchar_t> command(command_line.begin(), command_line.end());
   command.push_back(L'\0');
@@ -35,28 +35,28 @@ ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& 
     return;
   }
   UniqueHandle thread(info.hThread);
-  process_.reset(info.hProcess);
+  process_.Reset(info.hProcess);
   process_id_ = info.dwProcessId;
 }
 
 ChildProcess::~ChildProcess() {
-  if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-    ::TerminateProcess(process_.get(), 255);
-    ::WaitForSingleObject(process_.get(), 10000);
+  if (process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process_.Get(), 255);
+    ::WaitForSingleObject(process_.Get(), 10000);
   }
-  process_.reset();
+  process_.Reset();
   if (!output_path_.empty()) ::DeleteFileW(output_path_.c_str());
 }
 
 long ChildProcess::WaitForExit(DWORD limit_ms) {
   if (!process_) return -1;
-  if (::WaitForSingleObject(process_.get(), limit_ms) != WAIT_OBJECT_0) {
-    ::TerminateProcess(process_.get(), 255);
-    ::WaitForSingleObject(process_.get(), 10000);
+  if (::WaitForSingleObject(process_.Get(), limit_ms) != WAIT_OBJECT_0) {
+    ::TerminateProcess(process_.Get(), 255);
+    ::WaitForSingleObject(process_.Get(), 10000);
     return -1;
   }
   DWORD code = 0;
-  ::GetExitCodeProcess(process_.get(), &code);
+  ::GetExitCodeProcess(process_.Get(), &code);
   return static_cast<long>(code);
 }
 
@@ -68,7 +68,7 @@ std::string ChildProcess::output() const {
   if (!file) return text;
   char buffer[4096];
   DWORD read = 0;
-  while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+  while (::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
     text.append(buffer, read);
   }
   return text;

@@ -9,37 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "wireguard_plugin/unique_handle.h"
+
 namespace runner_test {
-
-// Closes a kernel handle when it goes out of scope.
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  ~UniqueHandle() { reset(); }
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-  HANDLE get() const { return handle_; }
-  HANDLE release() {
-    HANDLE handle = handle_;
-    handle_ = nullptr;
-    return handle;
-  }
-  void reset(HANDLE handle = nullptr) {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    handle_ = handle;
-  }
-  explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
 
 // A running child. Its standard output and error go to one temporary file
 // (a file, not a pipe: nothing the child leaves behind can keep it open).
