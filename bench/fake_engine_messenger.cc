@@ -91,7 +91,7 @@ bool FakeEngineMessenger::Deliver(const char* channel, const uint8_t* bytes, siz
   auto it = messenger_->callbacks.find(channel);
   if (it == messenger_->callbacks.end()) return false;
   FlutterDesktopMessageResponseHandle response{messenger_->next_message_id++};
-  FlutterDesktopMessage message{channel, bytes, size, &response};
+  FlutterDesktopMessage message{sizeof(FlutterDesktopMessage), channel, bytes, size, &response};
   it->second.first(messenger_, &message, it->second.second);
   return true;
 }

@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <memory>
 #include <string>
@@ -16,6 +15,7 @@
 #include "codec/testing/codec_test_util.h"
 #include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
+#include "wireguard_plugin/testing/channel_messenger.h"
 #include "wireguard_plugin/plugin_binding.h"
 #ifdef _WIN32
 #include "wireguard_plugin/plugin_registration.h"
@@ -24,61 +24,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// A messenger that keeps the installed channel handlers and lets a test
-// deliver a message as the engine would. Replies may come from any thread;
-// each is collected under a lock.
-class FakeMessenger : public flutter::BinaryMessenger {
- public:
-  void SendToChannel(const std::string&, const uint8_t*, size_t,
-                     flutter::ReplyCallback) const override {}
-
-  void SetChannelHandler(const std::string& channel,
-                         flutter::ChannelMessageHandler handler) override {
-    if (handler) {
-      handlers_[channel] = std::move(handler);
-    } else {
-      handlers_.erase(channel);
-    }
-  }
-
-  bool HasHandler(const std::string& channel) const { return handlers_.count(channel) > 0; }
-
-  // Hands |message| to the channel's handler and returns once the handler
-  // has; its reply is tagged with |tag|.
-  void Post(const std::string& channel, const Bytes& message, int tag = 0) {
-    auto it = handlers_.find(channel);
-    if (it == handlers_.end()) return;
-    it->second(message.data(), message.size(), [this, tag](const uint8_t* reply, size_t size) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      replies_.emplace_back(tag, Bytes(reply, reply + size));
-      replied_.notify_all();
-    });
-  }
-
-  // Every reply so far once there are at least |count| (or after 20 s).
-  std::vector<std::pair<int, Bytes>> WaitForReplies(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    replied_.wait_for(lock, std::chrono::seconds(20), [&] { return replies_.size() >= count; });
-    return replies_;
-  }
-
-  // The replies sent for one message, delivered after all earlier replies.
-  std::vector<Bytes> Deliver(const std::string& channel, const Bytes& message) {
-    const size_t before = WaitForReplies(0).size();
-    Post(channel, message);
-    std::vector<Bytes> replies;
-    for (const auto& reply : WaitForReplies(before + 1)) replies.push_back(reply.second);
-    replies.erase(replies.begin(), replies.begin() + static_cast<std::ptrdiff_t>(before));
-    return replies;
-  }
-
- private:
-  std::map<std::string, flutter::ChannelMessageHandler> handlers_;
-  std::mutex mutex_;
-  std::condition_variable replied_;
-  std::vector<std::pair<int, Bytes>> replies_;
-};
 
 // Standard-format pieces for building expected messages by hand.
 void AppendString(Bytes& out, const std::string& text) {
@@ -100,7 +45,7 @@ const std::string kChannel = "com.orva_divuv/wireguard";
 TEST(PluginChannel, AnswersEncodedCallsWithEncodedReplies) {
   FakeWireguardMachine machine;
   machine.RemoveWireguard();
-  FakeMessenger messenger;
+  ChannelMessenger messenger;
   std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
   ASSERT_TRUE(messenger.HasHandler(kChannel));
 
@@ -196,7 +141,7 @@ std::vector<int> Tags(const std::vector<std::pair<int, Bytes>>& replies) {
 TEST(PluginWorker, CallsQueuedBehindASlowOneAreAnsweredOnceEachInArrivalOrder) {
   FakeWireguardMachine machine;
   GatedRuns gate(machine);
-  FakeMessenger messenger;
+  ChannelMessenger messenger;
   std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
 
   // The handler returns at once, the slow status call still running.
@@ -223,7 +168,7 @@ TEST(PluginWorker, CallsQueuedBehindASlowOneAreAnsweredOnceEachInArrivalOrder) {
 TEST(PluginWorker, ShutdownEndsTheRunningCallAndDropsTheQueuedOnes) {
   FakeWireguardMachine machine;
   GatedRuns gate(machine);
-  FakeMessenger messenger;
+  ChannelMessenger messenger;
   std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
   messenger.Post(kChannel, CallMessage("getStatus"), 1);
   gate.WaitUntilHeld();
@@ -283,7 +228,7 @@ TEST(PluginHolder, StoringAPluginReplacesAndDestroysThePreviousOne) {
 TEST(PluginHolder, ASecondBindingTakesOverTheChannel) {
   FakeWireguardMachine first_machine;
   FakeWireguardMachine second_machine;
-  FakeMessenger messenger;
+  ChannelMessenger messenger;
   WireguardPluginHolder& holder = WireguardPluginHolder::Instance();
 
   holder.Store(CreateBoundWireguardPlugin(&messenger, first_machine));

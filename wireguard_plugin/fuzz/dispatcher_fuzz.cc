@@ -14,14 +14,10 @@
 // errors carry one of the dispatcher's three codes, a message and no details.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,9 +26,9 @@
 #include "codec/method_channel.h"
 #include "codec/method_result.h"
 #include "codec/standard_method_codec.h"
-#include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_plugin_env.h"
 #include "wireguard_plugin/plugin_binding.h"
+#include "wireguard_plugin/testing/channel_messenger.h"
 
 namespace {
 
@@ -50,56 +46,6 @@ const char* const kMethods[] = {
   std::fprintf(stderr, "dispatcher fuzz check failed: %s\n", what);
   std::abort();
 }
-
-// Keeps the channel handler and delivers messages to it.
-class Messenger : public flutter::BinaryMessenger {
- public:
-  void SendToChannel(const std::string&, const uint8_t*, size_t,
-                     flutter::ReplyCallback) const override {}
-  void SetChannelHandler(const std::string& channel,
-                         flutter::ChannelMessageHandler handler) override {
-    handlers_[channel] = std::move(handler);
-  }
-
-  // Delivers |message| and waits for its first reply (the plugin answers
-  // from its worker thread); returns the message's index.
-  size_t Deliver(const std::vector<uint8_t>& message) {
-    auto it = handlers_.find(kWireguardChannelName);
-    if (it == handlers_.end() || !it->second) Fail("no handler on the plugin's channel");
-    size_t index;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      index = replies_.size();
-      replies_.emplace_back();
-    }
-    it->second(message.data(), message.size(), [this, index](const uint8_t* reply, size_t size) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      replies_[index].emplace_back(reply, reply + size);
-      replied_.notify_all();
-    });
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!replied_.wait_for(lock, std::chrono::seconds(30),
-                           [&] { return !replies_[index].empty(); })) {
-      Fail("no reply");
-    }
-    return index;
-  }
-
-  std::vector<std::vector<uint8_t>> RepliesTo(size_t index) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return replies_[index];
-  }
-  size_t Messages() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return replies_.size();
-  }
-
- private:
-  std::map<std::string, flutter::ChannelMessageHandler> handlers_;
-  std::mutex mutex_;
-  std::condition_variable replied_;
-  std::vector<std::vector<std::vector<uint8_t>>> replies_;
-};
 
 // Checks a decoded reply envelope.
 class CheckingResult : public flutter::MethodResult {
@@ -206,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return static_cast<PluginEnv::InstallerOutcome>(input.ConsumeIntegralInRange(0, 2));
   };
 
-  Messenger messenger;
+  ChannelMessenger messenger;
   std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, env);
   const flutter::StandardMethodCodec& codec = flutter::StandardMethodCodec::ForSerializer(nullptr);
 
@@ -223,15 +169,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       message = *codec.EncodeCall(flutter::MethodCall(method, std::move(arguments)));
     }
 
-    const std::vector<uint8_t> reply = messenger.RepliesTo(messenger.Deliver(message)).front();
+    if (!messenger.Post(kWireguardChannelName, message, call)) Fail("no handler on the channel");
+    const std::vector<std::vector<uint8_t>> replies = messenger.RepliesTo(call);
+    if (replies.empty()) Fail("no reply");
+    const std::vector<uint8_t>& reply = replies.front();
     if (reply.empty()) continue;  // not implemented, or not a call at all
     CheckingResult result;
     if (!codec.DecodeReply(reply.data(), reply.size(), &result)) Fail("reply does not decode");
   }
   // Once the worker has stopped, every message has had exactly one reply.
   plugin.reset();
-  for (size_t i = 0; i < messenger.Messages(); ++i) {
-    if (messenger.RepliesTo(i).size() != 1) Fail("not exactly one reply");
+  for (const auto& [tag, reply] : messenger.WaitForReplies(0)) {
+    if (messenger.RepliesTo(tag).size() != 1) Fail("not exactly one reply");
   }
   return 0;
 }

@@ -4,6 +4,9 @@
 
 #include <shellapi.h>
 
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <thread>
 
 #include "standins/wireguard/standin_platform.h"
@@ -126,13 +129,9 @@ ScopedStateFolder::ScopedStateFolder()
 ScopedStateFolder::~ScopedStateFolder() { RemoveTree(path_); }
 
 bool WriteTextFile(const std::wstring& path, const std::string& text) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) return false;
-  DWORD written = 0;
-  return text.empty() ||
-         (WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-          written == text.size());
+  std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+  file << text;
+  return static_cast<bool>(file.flush());
 }
 
 bool FileExists(const std::wstring& path) {
@@ -140,23 +139,8 @@ bool FileExists(const std::wstring& path) {
 }
 
 bool RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryW(path.c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(path), ignored);
   return !FileExists(path);
 }
 
