@@ -167,10 +167,11 @@ def session_lines(folder, runner_path):
     # The first poll after connecting warms the caches up; the rest are timed.
     polls = [r["ms"] for r in replies if r.get("method") == "getStatus" and "ms" in r][1:]
     print("\nThe real executable under Wine (bench/status_poll.session)")
-    bare = None
+    bare = in_process = None
     if runner_path:
         _, times = load_times(runner_path, "real_time")
         bare = times.get("command_runner/status/bare_create_process")
+        in_process = times.get("command_runner/status/get_vpn_status")
     if polls:
         ours = median(polls) * 1e6
         line = f"  getStatus, send to reply (median of {len(polls)}): {human(ours)}"
@@ -182,6 +183,10 @@ def session_lines(folder, runner_path):
             line += (f"; bare start-and-wait of wg.exe {human(bare)}; getStatus = {factor:.2f} x bare"
                      f" (target <= {CALL_LIMIT}: {verdict})")
         print(line)
+        if in_process:
+            print(f"    of which GetVPNStatus itself, in-process: {human(in_process)}"
+                  f" ({in_process / ours:.0%}); the rest is the way through the channel,"
+                  " the worker and the engine")
     try:
         with open(f"{folder}/probe.txt", encoding="utf-8") as f:
             report = f.read().strip()

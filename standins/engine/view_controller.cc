@@ -227,6 +227,13 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
     FlutterDesktopViewControllerRef controller, HWND window, UINT message, WPARAM wparam,
     LPARAM lparam, LRESULT* result) {
   CountCall(__func__);
+  // An environment change broadcast (as an installer's) has reached the
+  // window's procedure, on the window's thread: say so where a session's
+  // debug-output listener sees it.
+  if (message == WM_SETTINGCHANGE && lparam != 0 &&
+      lstrcmpiW(reinterpret_cast<const wchar_t*>(lparam), L"Environment") == 0) {
+    OutputDebugStringA("[StandinEngine] The window received the environment change broadcast");
+  }
   // The stand-in UI needs nothing from the top-level window: every message
   // is left to the host, unless a test asked for one to be consumed.
   const uint32_t consumed = standin::g_consumed_message;
