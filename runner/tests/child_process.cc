@@ -1,6 +1,9 @@
 // Child processes for tests.
 #include "runner/tests/child_process.h"
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace runner_test {
@@ -61,17 +64,8 @@ long ChildProcess::WaitForExit(DWORD limit_ms) {
 }
 
 std::string ChildProcess::output() const {
-  std::string text;
-  UniqueHandle file(::CreateFileW(output_path_.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return text;
-  char buffer[4096];
-  DWORD read = 0;
-  while (::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    text.append(buffer, read);
-  }
-  return text;
+  std::ifstream file(std::filesystem::path(output_path_), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::wstring TestProgramFolder() {
