@@ -208,9 +208,9 @@ Figures Summarise(std::vector<double> samples) {
 }
 
 struct Comparison {
-  std::string label;    // "status" or "direct"
-  std::string command;  // as given to ExecuteCommand
-  std::string line;     // as handed to CreateProcessA
+  std::string label;            // "status" or "direct"
+  std::string command;          // as given to ExecuteCommand
+  std::string line;             // as handed to CreateProcessA
   bool hidden_console = false;  // the runner gives the child a hidden console
   Figures execute;
   Figures run_hidden;    // the platform's process run alone, without the log lines
@@ -608,7 +608,8 @@ int main(int argc, char** argv) {
     json << "},\n  \"hidden_console\": {";
     first = true;
     for (const Comparison& c : comparisons) {
-      json << (first ? "" : ", ") << JsonText(c.label) << ": " << (c.hidden_console ? "true" : "false");
+      json << (first ? "" : ", ") << JsonText(c.label) << ": "
+           << (c.hidden_console ? "true" : "false");
       first = false;
     }
     json << "},\n  \"status_query\": {\"status\": " << JsonText(status_counted)

@@ -7,16 +7,16 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "codec/testing/codec_test_util.h"
 #include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
-#include "wireguard_plugin/testing/channel_messenger.h"
 #include "wireguard_plugin/plugin_binding.h"
+#include "wireguard_plugin/testing/channel_messenger.h"
 #ifdef _WIN32
 #include "wireguard_plugin/plugin_registration.h"
 #endif
@@ -157,12 +157,12 @@ TEST(PluginWorker, CallsQueuedBehindASlowOneAreAnsweredOnceEachInArrivalOrder) {
   plugin->Shutdown();
   const auto replies = messenger.WaitForReplies(4);
   EXPECT_EQ(Tags(replies), (std::vector<int>{1, 2, 3, 4})) << "one reply per call";
-  EXPECT_EQ(replies[0].second, (Bytes{0x00, 0x07, 12, 'd', 'i', 's', 'c', 'o', 'n', 'n', 'e',
-                                      'c', 't', 'e', 'd'}));
-  EXPECT_TRUE(machine.LoggedInOrder({"HandleMethodCall: getStatus", "getStatus result: disconnected",
-                                     "HandleMethodCall: getDocumentsPath",
-                                     "HandleMethodCall: isWireguardInstalled",
-                                     "HandleMethodCall: unknownMethod"}));
+  EXPECT_EQ(replies[0].second,
+            (Bytes{0x00, 0x07, 12, 'd', 'i', 's', 'c', 'o', 'n', 'n', 'e', 'c', 't', 'e', 'd'}));
+  EXPECT_TRUE(machine.LoggedInOrder(
+      {"HandleMethodCall: getStatus", "getStatus result: disconnected",
+       "HandleMethodCall: getDocumentsPath", "HandleMethodCall: isWireguardInstalled",
+       "HandleMethodCall: unknownMethod"}));
 }
 
 TEST(PluginWorker, ShutdownEndsTheRunningCallAndDropsTheQueuedOnes) {

@@ -172,8 +172,9 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line, Console co
   std::vector<char> buffer = WritableCommandLine(command_line);
   const DWORD console_flags =
       console == Console::kHidden ? CREATE_NO_WINDOW : CREATE_NO_WINDOW | DETACHED_PROCESS;
-  BOOL created = ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
-                                  console_flags | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+  BOOL created =
+      ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
+                       console_flags | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
   const DWORD create_error = created ? 0 : ::GetLastError();
   buffer.clear();
   // Only the child may hold the write end now, or the read never ends.
