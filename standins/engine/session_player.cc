@@ -116,8 +116,10 @@ bool SessionPlayer::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       if (wparam == kSessionWaitingTimer) {
         if (pending_token_ > 0) {
-          SetSessionState("waiting for " + pending_method_ + " (" +
-                          std::to_string((GetTickCount64() - pending_since_) / 1000) + " s)");
+          const auto waited = std::chrono::duration_cast<std::chrono::seconds>(
+              std::chrono::steady_clock::now() - sent_at_);
+          SetSessionState("waiting for " + pending_method_ + " (" + std::to_string(waited.count()) +
+                          " s)");
         }
         return true;
       }
@@ -221,7 +223,6 @@ void SessionPlayer::RunCall(const SessionStep& step) {
     return;
   }
   pending_token_ = token;
-  pending_since_ = GetTickCount64();
   SetTimer(view_, kSessionDeadlineTimer, reply_timeout_ms_, nullptr);
   SetTimer(view_, kSessionWaitingTimer, 1000, nullptr);
 }

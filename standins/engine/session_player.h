@@ -91,8 +91,7 @@ class SessionPlayer {
   // The call waiting for its reply (token 0: none).
   int64_t pending_token_ = 0;
   std::string pending_method_;
-  ULONGLONG pending_since_ = 0;  // GetTickCount64 when the pending call was sent
-  std::chrono::steady_clock::time_point sent_at_;  // the same, precisely
+  std::chrono::steady_clock::time_point sent_at_;  // when the pending call was sent
 };
 
 }  // namespace standin
