@@ -55,18 +55,25 @@ set(private "${BUILD_DIR}/signing/${key}")
 file(REMOVE_RECURSE "${private}")
 file(MAKE_DIRECTORY "${private}")
 file(CHMOD "${private}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-file(WRITE "${private}/password" "${password}")
 # osslsigncode refuses to write over an existing output, and INPUT may be
 # OUTPUT: sign into the private folder, then move into place.
-set(args sign -pkcs12 "${pkcs12}" -readpass "${private}/password" -h sha256)
+set(args sign -pkcs12 "${pkcs12}" -h sha256)
+# osslsigncode cannot read an empty password from a file; a PKCS#12 file
+# without a password needs none.
+if(NOT password STREQUAL "")
+  file(WRITE "${private}/password" "${password}")
+  list(APPEND args -readpass "${private}/password")
+endif()
 if(DESCRIPTION)
   list(APPEND args -n "${DESCRIPTION}")
 endif()
 if(NOT timestamp_url STREQUAL "")
   list(APPEND args -ts "${timestamp_url}")
 endif()
+# Bounded, so a timestamp server that never answers fails the build instead
+# of holding it.
 execute_process(COMMAND "${OSSLSIGNCODE}" ${args} -in "${INPUT}" -out "${private}/${name}"
-                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+                TIMEOUT 300 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 file(REMOVE "${private}/password")
 if(NOT result EQUAL 0)
   file(REMOVE_RECURSE "${private}")

@@ -11,7 +11,7 @@
 # throwaway one made here.
 set -euo pipefail
 build=$(realpath "${1:?usage: signature_test.sh BUILD_DIR PACKAGE}")
-msi=$(realpath "${2:?}")
+msi=$(realpath -m "${2:?}")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$build/e2e/signature
 rm -rf "$work"
