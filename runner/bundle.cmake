@@ -1,6 +1,6 @@
 # The shipped folder, laid out in ${CMAKE_BINARY_DIR}/bundle:
 #
-#   orva_vpn.exe
+#   orva_vpn.exe                       (signed when a certificate is given)
 #   flutter_windows.dll
 #   connectivity_plus_plugin.dll, flutter_secure_storage_windows_plugin.dll,
 #   permission_handler_windows_plugin.dll, url_launcher_windows_plugin.dll
@@ -10,8 +10,9 @@
 # The folder is rebuilt from scratch on every build, so nothing stale ships.
 set(ORVA_BUNDLE_DIR ${CMAKE_BINARY_DIR}/bundle)
 
+# orva_vpn.exe is signed on its way in (Release.cmake) when a certificate is
+# given; the other libraries are the engine's and plugins' own.
 set(orva_bundle_binaries
-  orva_vpn
   flutter_windows
   connectivity_plus_plugin
   flutter_secure_storage_windows_plugin
@@ -21,6 +22,8 @@ set(orva_bundle_binaries
 set(orva_bundle_commands
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${ORVA_BUNDLE_DIR}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVA_BUNDLE_DIR})
+orva_sign_command(sign_executable $<TARGET_FILE:orva_vpn> ${ORVA_BUNDLE_DIR}/orva_vpn.exe)
+list(APPEND orva_bundle_commands ${sign_executable})
 foreach(binary ${orva_bundle_binaries})
   list(APPEND orva_bundle_commands
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${binary}> ${ORVA_BUNDLE_DIR}/)
@@ -28,7 +31,7 @@ endforeach()
 list(APPEND orva_bundle_commands
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_BINARY_DIR}/bin/data ${ORVA_BUNDLE_DIR}/data)
 
-set(orva_bundle_depends ${orva_bundle_binaries} standin_engine_runtime)
+set(orva_bundle_depends orva_vpn ${orva_bundle_binaries} standin_engine_runtime)
 if(TARGET standin_wireguard_msi)
   list(APPEND orva_bundle_depends standin_wireguard_msi)
   list(APPEND orva_bundle_commands

@@ -11,6 +11,7 @@ packages=(
   libmsgpack-cxx-dev nlohmann-json3-dev                  # benchmark peers only
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick           # running and looking at the product
   wixl msitools                                          # MSI packages: the product's, the stand-in WireGuard's; msiinfo
+  osslsigncode openssl                                   # Authenticode signing; the tests' throwaway certificates
   zip unzip file python3
 )
 

@@ -50,11 +50,21 @@ one_shortcut() {
   ((${#found[@]} == 1)) && grep -qaF 'C:\Program Files\ORVA VPN\orva_vpn.exe' "${found[0]}"
 }
 
+# scripts/test.sh signs the build with a throwaway certificate: then this is
+# the signed package, and the executable it installs is signed too.
+signed() { osslsigncode verify -CAfile "$ORVA_TEST_SIGN_CA" -in "$1" >/dev/null 2>&1; }
+
 echo "== install $(basename "$msi")"
+if [[ -n ${ORVA_TEST_SIGN_CA:-} ]]; then
+  check "the package's signature verifies" signed "$msi"
+fi
 check "msiexec /i exits 0" msiexec /i "$msi"
 check "the installed folder holds exactly the bundle" diff -r "$build/bundle" "$installed"
 check "one Start-menu shortcut, to the installed program" one_shortcut
 check "one product, version $(version "$msi")" test "$(products)" = "$(version "$msi")"
+if [[ -n ${ORVA_TEST_SIGN_CA:-} ]]; then
+  check "the installed program's signature verifies" signed "$installed/orva_vpn.exe"
+fi
 
 echo "== the installed program"
 check "session from the installed folder" python3 "$here/orva_session.py" --bundle "$installed" \
