@@ -168,7 +168,8 @@ class RealTunnel:
     def _start_guard(self):
         # Its own session, so a signal to our process group leaves it alone; it
         # shares our lock, so no other run starts before it has cleaned up.
-        self.guard = subprocess.Popen([sys.executable, __file__, "guard"], stdin=subprocess.PIPE,
+        self.guard = subprocess.Popen([sys.executable, __file__, "guard", str(self.relay_file)],
+                                      stdin=subprocess.PIPE,
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                       pass_fds=(self.lock_fd,), start_new_session=True)
 
@@ -316,17 +317,18 @@ class RealTunnel:
         return False
 
 
-def _guard():
+def _guard(relay_file):
     """Waits for its owner's end (our standard input closes), then cleans up."""
     for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(sig, signal.SIG_IGN)
     sys.stdin.buffer.read()
+    Path(relay_file).unlink(missing_ok=True)
     cleanup()
 
 
 def main(argv):
-    if argv[1:] == ["guard"]:
-        _guard()
+    if len(argv) == 3 and argv[1] == "guard":
+        _guard(argv[2])
         return 0
     if argv[1:] == ["check"]:
         reason = unavailable_reason()
