@@ -227,8 +227,8 @@ int main() {
   }
 
   if (const auto relay = ConfiguredRelay()) {
-    return ForwardReply(
-        RunThroughRelay(*relay, "wg", std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end())));
+    return ForwardReply(RunThroughRelay(
+        *relay, "wg", std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end())));
   }
   if (args.size() <= 1 || args[1] == "show") return Show(args, faults);
   if (args[1] == "set") return Set(args);

@@ -74,9 +74,11 @@ class Relay:
             def handle(self):
                 relay._serve(self.request)
 
-        socketserver.ThreadingTCPServer.daemon_threads = True
-        socketserver.ThreadingTCPServer.allow_reuse_address = True
-        self.server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler)
+        class Server(socketserver.ThreadingTCPServer):
+            daemon_threads = True
+
+        # Loopback only, a port of the system's choosing.
+        self.server = Server(("127.0.0.1", 0), Handler)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
 
