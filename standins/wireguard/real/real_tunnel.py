@@ -14,17 +14,15 @@ process holding the same lock removes everything when its owner ends in any
 way, a kill included; the next run also clears what a lost guard left.
 
     python3 real_tunnel.py check        prints why a real tunnel cannot be made, or nothing
-    python3 real_tunnel.py cleanup      removes what a run left behind
+    python3 real_tunnel.py cleanup      removes what a run left behind (none may be running)
 """
 
 import json
 import os
-import secrets
 import shutil
 import signal
 import subprocess
 import sys
-import threading
 import time
 from pathlib import Path
 
@@ -125,6 +123,7 @@ class RealTunnel:
         self.relay = None
         self.peer = None
         self.traffic = None
+        self.server = None
         self.keys = {}
 
     # -- set-up ------------------------------------------------------------
@@ -299,7 +298,7 @@ class RealTunnel:
             self.relay.stop()
         if self.lock_fd is not None:
             cleanup()
-            for child in (self.peer, getattr(self, "server", None)):
+            for child in (self.peer, self.server):
                 if child:
                     try:
                         child.wait(timeout=5)
@@ -336,7 +335,15 @@ def main(argv):
             print(reason)
         return 0
     if argv[1:] == ["cleanup"]:
-        cleanup()
+        import fcntl
+        LOCK_FILE.parent.mkdir(parents=True, exist_ok=True)
+        with open(LOCK_FILE, "a") as lock:
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            except BlockingIOError:
+                print(f"a real-tunnel run is in progress ({LOCK_FILE} is held); nothing removed")
+                return 1
+            cleanup()
         return 0
     print(__doc__)
     return 2
