@@ -6,9 +6,13 @@
 # and runs the installed orva_vpn.exe from C:\Program Files\ORVA VPN with the
 # demo UI session (detect, install WireGuard from the installed wireguard\
 # folder, connect, poll status and traffic, rebuild the tunnel, disconnect).
-# Prints every call, reply and plugin log line as it happens, saves a
-# screenshot of the connected window, and exits 0 only if every step answered
-# as expected.
+# The tunnel is real: the stand-in tools hand each run to WireGuard's own
+# wg-quick and wg in a network namespace, with a wireguard-go peer in a second
+# one and a download crossing the tunnel (standins/wireguard/real). Where the
+# machine cannot make namespaces, it says why and runs the simulated tools.
+# Prints every call, reply and plugin log line as it happens, then the peer's
+# own `wg show` beside the counters the UI got; saves a screenshot of the
+# connected window, and exits 0 only if every step answered as expected.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -37,10 +41,19 @@ installed="$prefix/drive_c/Program Files/ORVA VPN"
 echo "installed into C:\\Program Files\\ORVA VPN: $(find "$installed" -type f | wc -l) files;" \
      "Start-menu shortcut: $(find "$prefix/drive_c" -name 'ORVA VPN.lnk' | wc -l)"
 
+tunnel=(--real-tunnel)
+session=$root/demo/real_tunnel.session
+reason=$(python3 standins/wireguard/real/real_tunnel.py check)
+if [[ -n $reason ]]; then
+  echo "real WireGuard tunnel unavailable, running simulated: $reason"
+  tunnel=()
+  session=$root/demo/demo.session
+fi
+
 echo "== running the installed ORVA VPN under Wine (display $DISPLAY)"
-python3 tests/e2e/orva_session.py \
+python3 tests/e2e/orva_session.py "${tunnel[@]}" \
   --bundle "$installed" \
-  --session "$root/demo/demo.session" \
+  --session "$session" \
   --prefix "$prefix" \
   --out "$out" \
   --listener "$build/bin/debug_output_listener.exe" \

@@ -13,6 +13,7 @@ packages=(
   wixl msitools                                          # MSI packages: the product's, the stand-in WireGuard's; msiinfo
   osslsigncode openssl                                   # Authenticode signing; the tests' throwaway certificates
   zip unzip file python3
+  wireguard-go wireguard-tools nftables iproute2         # the real tunnel behind the stand-in tools
 )
 
 missing=()

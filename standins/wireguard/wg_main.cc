@@ -10,6 +10,9 @@
 //
 // Output lines end in CR LF, as a console program's text output does when
 // piped on Windows. Errors go to standard error with exit code 1.
+//
+// In real mode (relay_client.h) every run after the fault switches is the
+// real `wg` with the same arguments, its output and exit code unchanged.
 #include <windows.h>
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "standins/wireguard/relay_client.h"
 #include "standins/wireguard/standin_platform.h"
 #include "standins/wireguard/tunnel_store.h"
 
@@ -222,6 +226,10 @@ int main() {
     StartPipeHolder(faults.NumberOr("wg", "grandchild", kDefaultHoldPipeMs));
   }
 
+  if (const auto relay = ConfiguredRelay()) {
+    return ForwardReply(RunThroughRelay(
+        *relay, "wg", std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end())));
+  }
   if (args.size() <= 1 || args[1] == "show") return Show(args, faults);
   if (args[1] == "set") return Set(args);
   if (args[1] == "--help" || args[1] == "-h" || args[1] == "help") {

@@ -11,14 +11,21 @@
 // when the adapter comes up, 300 ms later by default. Success prints nothing
 // and exits 0; errors go to standard error as "YYYY/MM/DD HH:MM:SS Error:
 // MESSAGE" (local time) with exit code 1.
+//
+// In real mode (relay_client.h) the same checks come first; then installing
+// brings the tunnel up with the real `wg-quick up` in the run's client
+// namespace and uninstalling takes it down with `wg-quick down`, their output
+// and exit code given back unchanged.
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "standins/wireguard/relay_client.h"
 #include "standins/wireguard/standin_platform.h"
 #include "standins/wireguard/tunnel_name.h"
 #include "standins/wireguard/tunnel_store.h"
@@ -54,7 +61,8 @@ std::string FullPath(const std::string& path) {
   return length > 0 && length < 4096 ? Narrow(full) : path;
 }
 
-int InstallTunnel(const std::string& path, const FaultSwitches& faults) {
+int InstallTunnel(const std::string& path, const FaultSwitches& faults,
+                  const std::optional<RelayAddress>& relay) {
   if (faults.Has("wireguard", "deny-install")) return Fail("Access is denied.");
   const TunnelNameResult name = TunnelNameFromPath(path);
   if (!name.error.empty()) return Fail(name.error);
@@ -82,12 +90,26 @@ int InstallTunnel(const std::string& path, const FaultSwitches& faults) {
   record.up_delay_ms =
       static_cast<int64_t>(faults.NumberOr("wireguard", "slow-start", kDefaultUpDelayMs));
   record.config_path = FullPath(path);
+  int exit_code = 0;
+  if (relay) {
+    // The real service reads the file as it starts; one it cannot read makes
+    // a service that stopped at once, as in simulated mode.
+    record.up_delay_ms = 0;
+    record.phase = TunnelPhase::kFailed;
+    if (const auto text = ReadWholeFile(Widen(record.config_path))) {
+      exit_code = ForwardReply(RunThroughRelay(*relay, "up", {record.name, *text}));
+      // wg-quick takes down whatever it set up when a step fails: no service.
+      if (exit_code != 0) return exit_code;
+      record.phase = TunnelPhase::kRunning;
+    }
+  }
   tunnels.push_back(record);
   if (!SaveTunnels(tunnels)) return Fail("Access is denied.");
-  return 0;
+  return exit_code;
 }
 
-int UninstallTunnel(const std::string& name, const FaultSwitches& faults) {
+int UninstallTunnel(const std::string& name, const FaultSwitches& faults,
+                    const std::optional<RelayAddress>& relay) {
   if (faults.Has("wireguard", "deny-uninstall")) return Fail("Access is denied.");
   StateLock lock;
   std::vector<TunnelRecord> tunnels = LoadTunnels();
@@ -96,10 +118,14 @@ int UninstallTunnel(const std::string& name, const FaultSwitches& faults) {
   if (existing == tunnels.end()) {
     return Fail("The specified service does not exist as an installed service.");
   }
+  // The service goes whatever the real tool says, as a deleted service does.
+  const int exit_code = relay && existing->phase == TunnelPhase::kRunning
+                            ? ForwardReply(RunThroughRelay(*relay, "down", {existing->name}))
+                            : 0;
   DeleteRunningCopy(existing->name);
   tunnels.erase(existing);
   if (!SaveTunnels(tunnels)) return Fail("Access is denied.");
-  return 0;
+  return exit_code;
 }
 
 // Without arguments the real wireguard.exe opens WireGuard's manager window,
@@ -120,9 +146,12 @@ int main() {
   const std::vector<std::string> args = CommandLineArguments();
   if (args.size() == 1) return RecordManagerLaunch();
   const FaultSwitches faults = LoadFaults();
-  if (args.size() == 3 && args[1] == "/installtunnelservice") return InstallTunnel(args[2], faults);
+  const std::optional<RelayAddress> relay = ConfiguredRelay();
+  if (args.size() == 3 && args[1] == "/installtunnelservice") {
+    return InstallTunnel(args[2], faults, relay);
+  }
   if (args.size() == 3 && args[1] == "/uninstalltunnelservice") {
-    return UninstallTunnel(args[2], faults);
+    return UninstallTunnel(args[2], faults, relay);
   }
   WriteRaw(STD_ERROR_HANDLE,
            "Usage: wireguard.exe /installtunnelservice CONFIG_PATH\n"

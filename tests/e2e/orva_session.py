@@ -11,8 +11,13 @@ are comment lines of the session file, which the engine skips:
   #file> PATH JSON-STRING   a file's bytes at the end; #nofile> PATH  no file there
   #max-seconds> N  the call above answers within N s of when it could start
   #no-reply>       the window closes during the call above; the program must end
-Exit status 0 only when the program ended by itself with exit code 0 and
-every expectation held.
+With --real-tunnel the stand-in tools hand each run to WireGuard's own tools
+in a network namespace with a real peer (standins/wireguard/real), the
+session file is a template whose {{CONFIG}}, {{CONFIG_REBUILT}} and
+{{CONFIG_BAD_KEY}} become configurations for that peer, and the summary holds
+the checks against the real tunnel. Exit status 0 only when the program ended
+by itself with exit code 0 and every expectation held; 77 when the machine
+cannot make the real tunnel (the reason is printed).
 """
 
 import argparse
@@ -27,7 +32,11 @@ import threading
 import time
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "standins" / "wireguard" / "real"))
+import real_tunnel  # noqa: E402
+
 WINEPATH_DRIVE = "Z:"
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
 
 
 def windows_path(path):
@@ -251,6 +260,63 @@ def take_screenshot(path, console):
 
 # --------------------------------------------------------------------------
 
+def real_tunnel_seen(tunnel):
+    """What the real tunnel shows once the program has ended."""
+    links, daemons = tunnel.client_state()
+    return {"records": list(tunnel.relay.records), "peer_show": tunnel.peer_show(),
+            "peer_dump": tunnel.peer_dump(), "links": links, "daemons": daemons,
+            "dns": tunnel.relay.dns_log()}
+
+
+def wg_rounding(value):
+    """How far `wg show`'s two-decimal text can be from the exact count."""
+    unit = 1
+    while value >= unit * 1024 and unit < 1024 ** 4:
+        unit *= 1024
+    return 0 if unit == 1 else unit * 0.005 + 1
+
+
+def real_tunnel_checks(seen, steps, check):
+    records = seen["records"]
+    shows = [r for r in records if r["verb"] == "wg" and r.get("dump_before") and r.get("dump_after")]
+    stats = [s.reply["value"] for s in steps if s.method == "getStats" and s.reply
+             and isinstance(s.reply.get("value"), dict) and s.reply["value"].get("rx")]
+
+    def matches_real(value, record):
+        return all(record["dump_before"][i] - wg_rounding(record["dump_before"][i]) <= value[key]
+                   <= record["dump_after"][i] + wg_rounding(record["dump_after"][i])
+                   for i, key in enumerate(("rx", "tx")))
+
+    unmatched = [v for v in stats if not any(matches_real(v, r) for r in shows)]
+    check(stats and not unmatched, f"counters equal the real wg's within its rounding ({len(stats)} polls)",
+          f"no `wg show` run gave {unmatched}")
+    check(len({(v["rx"], v["tx"]) for v in stats}) > 1, "counters moved between polls")
+    ups = [r for r in records if r["verb"] == "up"]
+    addresses = [r["interface_after"] for r in ups if r["code"] == 0]
+    check(addresses[:2] == [[real_tunnel.CLIENT_ADDRESSES[0]], [real_tunnel.CLIENT_ADDRESSES[1]]],
+          "the tunnel came up with its address, and the rebuild with the new one", f"got {addresses}")
+    failed = [r for r in ups if r["code"] != 0]
+    if failed:
+        check(all(r["interface_after"] is None for r in failed),
+              f"a refused configuration left no interface ({failed[0]['err'].strip().splitlines()[-2:]})")
+    downs = [r for r in records if r["verb"] == "down"]
+    check(downs and all(r["code"] == 0 and r["interface_after"] is None for r in downs),
+          f"every disconnect took the interface down ({len(downs)})")
+    check("orva_divuv" not in seen["links"] and not seen["daemons"],
+          "at the end no tunnel interface and no wireguard-go in the client namespace",
+          f"links {seen['links']}, daemons {seen['daemons']}")
+    peer = seen["peer_dump"]
+    check(peer and peer[0] > 0 and peer[1] > 0, "the peer saw a handshake and received data",
+          f"peer's dump entry: {peer}")
+    check(f"nameserver {real_tunnel.DNS}" in seen["dns"], "DNS recorded in the namespace only")
+    print("  the peer's own `wg show`:")
+    print("".join("    " + line + "\n" for line in seen["peer_show"].splitlines()), end="")
+    if stats:
+        last = next((r for r in reversed(shows) if matches_real(stats[-1], r)), None)
+        print(f"  the UI's last counters: rx {stats[-1]['rx']} B, tx {stats[-1]['tx']} B; "
+              f"the real wg's then: {last and last['dump_after']}")
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     for name in ("--bundle", "--session", "--prefix", "--out"):
@@ -268,10 +334,20 @@ def main():
     ap.add_argument("--no-leftovers", action="store_true", help="fail when a tool outlives the program")
     ap.add_argument("--probe", help="window_probe.exe: checks that the window keeps answering")
     ap.add_argument("--probe-max-ms", type=float, default=1000)
+    ap.add_argument("--real-tunnel", action="store_true", help="WireGuard's own tools and a real peer")
     ap.add_argument("--quiet", action="store_true")
     args = ap.parse_args()
+    # A test's time-out or a hang-up ends the run through its clean-up paths.
+    for sig in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, lambda *_: sys.exit(128 + 15))
+    if args.real_tunnel:
+        reason = real_tunnel.unavailable_reason()
+        if reason:
+            print(f"real tunnel unavailable: {reason}", flush=True)
+            return SKIPPED
 
     console = Console(args.quiet)
+    real_seen = None
     out = Path(args.out)
     out.mkdir(parents=True, exist_ok=True)
     transcript = out / "transcript.jsonl"
@@ -301,6 +377,21 @@ def main():
 
     console.say(f"preparing Wine prefix {args.prefix}{' (fresh)' if args.fresh else ''}")
     wine = Wine(args.prefix, args.fresh)
+    tunnel = None
+    if args.real_tunnel:
+        tunnel = real_tunnel.RealTunnel(
+            prefix_path(args.prefix, r"C:\ProgramData\OrvaStandinWireGuard\relay.txt"), console.say)
+        try:
+            tunnel.__enter__()
+        except BaseException:
+            wine.stop()
+            raise
+        console.say("real tunnel ready: namespaces, wireguard-go peer, relay")
+        text = Path(args.session).read_text(encoding="utf-8")
+        for name, value in tunnel.session_values().items():
+            text = text.replace("{{" + name + "}}", value)
+        args.session = out / "session.filled"
+        args.session.write_text(text, encoding="utf-8")
     log_lines, listener, log_thread = [], None, None
     diagnostics = []  # (calls answered before it, handles, private bytes)
     leftovers, listed = [], False
@@ -390,7 +481,11 @@ def main():
         time.sleep(1.0)  # the last log lines
         if args.no_leftovers:
             leftovers, listed = leftover_children(wine, console)
+        if tunnel:
+            real_seen = real_tunnel_seen(tunnel)
     finally:
+        if tunnel:
+            tunnel.__exit__(None, None, None)
         if listener:
             os.killpg(listener.pid, signal.SIGKILL)
         files_seen = {}
@@ -449,6 +544,10 @@ def main():
         check(found and int(found.group(1)) > 0 and int(found.group(2)) <= args.probe_max_ms,
               f"the window kept answering within {args.probe_max_ms:g} ms "
               f"({probe_report or 'no probe report'})")
+    if tunnel:
+        real_tunnel_checks(real_seen, steps, check)
+    else:
+        print("  tunnel: simulated (the stand-in tools make up the counters)")
     check(exit_code == 0, f"program ended by itself with exit code 0 (got {exit_code})")
     if shot_method:
         print(f"  screenshot: {(out / 'screenshot.png') if shot_taken else 'not taken'}")

@@ -137,6 +137,34 @@ TEST_F(StandinTools, UninstallRemovesTheTunnelOrSaysThereIsNoSuchService) {
   EXPECT_EQ(WgAt(L"show orva_divuv", 1000).exit_code, 0u);
 }
 
+// Real mode with a relay that is gone: WireGuard for Windows' own refusals
+// still come first, every other run says the relay cannot be reached, and a
+// start that never happened leaves no service behind.
+TEST_F(StandinTools, RealModeChecksFirstThenNeedsItsRelay) {
+  ASSERT_TRUE(WriteTextFile(state_.path() + L"\\relay.txt", "1 token-of-a-finished-run\n"));
+  const std::string kUnreachable = "stand-in relay: cannot reach 127.0.0.1:1\n";
+  const std::wstring good = WriteConfig("orva_divuv");
+  const struct {
+    std::wstring tool_run;
+    std::string err;  // as printed, or the message of an error line
+  } cases[] = {
+      {Wireguard(L"/installtunnelservice \"" + state_.path() + L"\\orva.txt\""),
+       "Path must end in either .conf.dpapi or .conf"},
+      {Wireguard(L"/uninstalltunnelservice orva_divuv"),
+       "The specified service does not exist as an installed service."},
+      {Wireguard(L"/installtunnelservice \"" + good + L"\""), kUnreachable},
+      {Wireguard(L"/installtunnelservice \"" + good + L"\""), kUnreachable},
+      {Wg(L"show orva_divuv"), kUnreachable},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = RunProgram(c.tool_run);
+    EXPECT_EQ(run.exit_code, 1u) << wg_standin::Narrow(c.tool_run);
+    EXPECT_EQ(run.err == c.err ? c.err : ErrorMessage(run.err), c.err)
+        << wg_standin::Narrow(c.tool_run);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
 TEST_F(StandinTools, ShowPrintsTheRealLayoutWithCrLfLineEnds) {
   InstallRunning("orva_divuv");
   const ProgramRun run = WgAt(L"show orva_divuv", 65400);
