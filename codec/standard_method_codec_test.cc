@@ -1,5 +1,5 @@
 // The standard method codec: call and reply envelopes, decoding of calls and
-// replies into a result, the shared registry, and MethodResult forwarding.
+// replies into a result, and MethodResult forwarding.
 #include "codec/standard_method_codec.h"
 
 #include <gtest/gtest.h>
@@ -153,17 +153,6 @@ TEST(StandardMethodCodecTest, TruncatedEnvelopesStillDecode) {
   CerrCapture cerr;
   EXPECT_TRUE(Codec().DecodeReply(bounded.data(), bounded.size(), &result));
   EXPECT_EQ(result.code, "");
-}
-
-TEST(StandardMethodCodecTest, ForSerializerSharesOneCodecPerSerializer) {
-  const StandardCodecSerializer other;
-  EXPECT_EQ(&StandardMethodCodec::ForSerializer(nullptr),
-            &StandardMethodCodec::ForSerializer(nullptr));
-  EXPECT_EQ(&StandardMethodCodec::ForSerializer(nullptr),
-            &StandardMethodCodec::ForSerializer(&StandardCodecSerializer::DefaultInstance()));
-  EXPECT_NE(&StandardMethodCodec::ForSerializer(&other), &StandardMethodCodec::ForSerializer());
-  EXPECT_EQ(&StandardMethodCodec::ForSerializer(&other),
-            &StandardMethodCodec::ForSerializer(&other));
 }
 
 }  // namespace

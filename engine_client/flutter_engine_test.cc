@@ -1,6 +1,6 @@
-// ProjectBundle and FlutterEngine against the stand-in engine library: what
-// the engine is started with, the one-shot next-frame callback and who
-// destroys the engine.
+// FlutterEngine against the stand-in engine library: what the engine is
+// started with, the one-shot next-frame callback and who destroys the engine.
+// The bundle's paths are those every start of a view relies on.
 #include "engine_client/flutter_engine.h"
 
 #include <gmock/gmock.h>
@@ -14,17 +14,6 @@
 
 namespace flutter {
 namespace {
-
-TEST(ProjectBundleTest, PathsFollowTheDataFolderAndTheRestStartsEmpty) {
-  ProjectBundle bundle(L"data");
-  EXPECT_EQ(bundle.assets_path, L"data\\flutter_assets");
-  EXPECT_EQ(bundle.icu_data_path, L"data\\icudtl.dat");
-  EXPECT_EQ(bundle.aot_library_path, L"data\\app.so");
-  EXPECT_EQ(bundle.entrypoint, "");
-  EXPECT_TRUE(bundle.entrypoint_arguments.empty());
-  EXPECT_EQ(bundle.engine_options[0], 0);
-  EXPECT_EQ(bundle.engine_options[1], 0);
-}
 
 TEST(FlutterEngineTest, ArgumentsAndOptionsReachTheEngineWithANullArrayWhenThereAreNone) {
   {

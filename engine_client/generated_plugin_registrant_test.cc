@@ -1,6 +1,6 @@
-// RegisterGeneratedPlugins with the stand-in engine library and the stand-in
-// plugin libraries: which registrars are asked for, in what order, and which
-// registration exports run.
+// RegisterGeneratedPlugins with the stand-in plugin libraries when the engine
+// answers no registrar. With registrars, the order of the requests and of the
+// registrations is checked where the window starts (flutter_window_test).
 #include "engine_client/generated_plugin_registrant.h"
 
 #include <windows.h>
@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine_client/flutter_engine.h"
-#include "standins/engine/engine_controls.h"
+#include "engine_client/plugin_registry.h"
 
 namespace {
 
@@ -25,12 +24,6 @@ std::string TakeRegistrations() {
   return length < sizeof(buffer) ? std::string(buffer, length) : std::string();
 }
 
-std::string RegistrarRequests() {
-  std::string requests(OrvaEngineRegistrarRequests(nullptr, 0), '\0');
-  OrvaEngineRegistrarRequests(&requests[0], requests.size());
-  return requests;
-}
-
 // A registry that answers no registrar and records what it was asked.
 class EmptyRegistry : public flutter::PluginRegistry {
  public:
@@ -40,23 +33,6 @@ class EmptyRegistry : public flutter::PluginRegistry {
   }
   std::vector<std::string> asked;
 };
-
-TEST(RegisterGeneratedPluginsTest, AsksForTheFourRegistrarsInOrderAndRegistersEachOnce) {
-  flutter::FlutterEngine engine{ProjectBundle(L"data")};
-  OrvaEngineResetRecords();
-  TakeRegistrations();
-
-  RegisterGeneratedPlugins(&engine);
-
-  EXPECT_EQ(RegistrarRequests(),
-            "ConnectivityPlusWindowsPlugin\n"
-            "FlutterSecureStorageWindowsPlugin\n"
-            "PermissionHandlerWindowsPlugin\n"
-            "UrlLauncherWindows\n");
-  EXPECT_EQ(TakeRegistrations(),
-            "ConnectivityPlusWindowsPlugin;FlutterSecureStorageWindowsPlugin;"
-            "PermissionHandlerWindowsPlugin;UrlLauncherWindows;");
-}
 
 TEST(RegisterGeneratedPluginsTest, MissingRegistrarsArePassedOnUnchecked) {
   EmptyRegistry registry;

@@ -61,15 +61,6 @@ TEST(TextureRegistrarImplTest, GpuSurfaceSourceCarriesItsTypeAndSize) {
   EXPECT_EQ(info.gpu_surface.request(1, 1, info.gpu_surface.user_data), &descriptor);
 }
 
-TEST(TextureRegistrarImplTest, FrameNotificationPassesTheEnginesAnswer) {
-  FlutterDesktopTextureRegistrar engine;
-  TextureRegistrarImpl registrar(&engine);
-  EXPECT_TRUE(registrar.NotifyFrameAvailable(5));
-  engine.frame_answer = false;
-  EXPECT_FALSE(registrar.NotifyFrameAvailable(6));
-  EXPECT_EQ(engine.frames_marked, (std::vector<int64_t>{5, 6}));
-}
-
 TEST(TextureRegistrarImplTest, RemovalCompletionRunsOnceWhenTheEngineReportsIt) {
   FlutterDesktopTextureRegistrar engine;
   TextureRegistrarImpl registrar(&engine);

@@ -8,7 +8,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev         # native build, sanitizers, libFuzzer
   g++-mingw-w64-x86-64-posix mingw-w64-tools             # the Windows product
   googletest libbenchmark-dev                            # tests and benchmarks
-  libmsgpack-cxx-dev nlohmann-json3-dev                  # benchmark peers only
+  libmsgpack-cxx-dev                                     # a benchmark peer
+  nlohmann-json3-dev                                     # the stand-in engine's JSON; a benchmark peer
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick           # running and looking at the product
   wixl msitools                                          # MSI packages: the product's, the stand-in WireGuard's; msiinfo
   osslsigncode openssl                                   # Authenticode signing; the tests' throwaway certificates

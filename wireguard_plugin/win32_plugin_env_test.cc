@@ -294,46 +294,6 @@ TEST_F(Win32PluginTest, DocumentsFolderComesFromTheShell) {
   EXPECT_EQ(env_.logs.back(), Log("Documents path: " + documents));
 }
 
-// --- Status and statistics from a wg.exe -----------------------------------
-
-TEST_F(Win32PluginTest, StatusAndCountersArriveWholeFromTheTool) {
-  const std::string folder = "C:\\Program Files\\WireGuard";
-  const std::string wg = folder + "\\wg.exe";
-  const std::string answer = OwnFolder() + "\\wg_answer.txt";
-  Cleanup files({wg, folder, answer});
-  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-  ASSERT_TRUE(::CopyFileA((OwnFolder() + "\\plugin_test_child.exe").c_str(), wg.c_str(), FALSE));
-  ::SetEnvironmentVariableA("ORVA_TEST_WG_OUTPUT", answer.c_str());
-
-  const std::string running =
-      "interface: orva_divuv\r\n"
-      "  public key: 9bV0oM2nq1cVqX5s0m7hXJm0bd2S5cUYcMhG0WlqS2Y=\r\n"
-      "  listening port: 51820\r\n"
-      "\r\n"
-      "peer: QmFzZTY0UGVlcktleUV4YW1wbGVGb3JUZXN0czAwMDA=\r\n"
-      "  allowed ips: 0.0.0.0/0, ::/0\r\n"
-      "  transfer: 56.59 KiB received, 3.73 MiB sent\r\n";
-  WriteAll(answer, running);
-  ::SetEnvironmentVariableA("ORVA_TEST_WG_EXIT", "0");
-  EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
-  EXPECT_EQ(Count(env_.logs, Log("Command output: " + running)), 1);
-  TransferStats stats = plugin_.GetTransferStats();
-  EXPECT_EQ(stats.rx, 57948);
-  EXPECT_EQ(stats.tx, 3911188);
-
-  // A tool error that does not name the tunnel is "disconnected", and its
-  // exit code arrives with it.
-  WriteAll(answer, "Unable to access: No such file or directory\r\n");
-  ::SetEnvironmentVariableA("ORVA_TEST_WG_EXIT", "1");
-  env_.logs.clear();
-  EXPECT_EQ(plugin_.GetVPNStatus(), "disconnected");
-  EXPECT_EQ(Count(env_.logs, Log("Status command result code: 1")), 1);
-  EXPECT_EQ(plugin_.GetTransferStats().rx, 0);
-
-  ::SetEnvironmentVariableA("ORVA_TEST_WG_OUTPUT", nullptr);
-  ::SetEnvironmentVariableA("ORVA_TEST_WG_EXIT", nullptr);
-}
-
 // --- Debug output ---------------------------------------------------------
 
 TEST(Win32PluginDebugOutput, LogLinesReachTheDebugOutputBufferOneByOne) {

@@ -76,9 +76,8 @@ int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
 }
 
 bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(
-    FlutterDesktopTextureRegistrarRef registrar, int64_t texture_id) {
-  registrar->frames_marked.push_back(texture_id);
-  return registrar->frame_answer;
+    FlutterDesktopTextureRegistrarRef, int64_t) {
+  return true;
 }
 
 void FlutterDesktopTextureRegistrarUnregisterExternalTexture(
@@ -120,8 +119,8 @@ int64_t DeliverMessage(FlutterDesktopMessenger& messenger, const std::string& ch
   messenger.handles.push_back(std::make_unique<FlutterDesktopMessageResponseHandle>(
       FlutterDesktopMessageResponseHandle{token}));
   const FlutterDesktopMessage message = {sizeof(FlutterDesktopMessage), channel.c_str(),
-                                         bytes.empty() ? nullptr : bytes.data(),
-                                         bytes.size(), messenger.handles.back().get()};
+                                         bytes.empty() ? nullptr : bytes.data(), bytes.size(),
+                                         messenger.handles.back().get()};
   installed->second.function(&messenger, &message, installed->second.user_data);
   return token;
 }

@@ -66,8 +66,6 @@ struct FlutterDesktopTextureRegistrar {
   int register_calls = 0;
   FlutterDesktopTextureInfo last_registered{};
   int64_t next_texture_id = 41;
-  bool frame_answer = true;
-  std::vector<int64_t> frames_marked;
   std::vector<Unregistration> unregistrations;
 };
 

@@ -200,17 +200,4 @@ TEST_F(FlutterWindowTest, ClosingTheWindowEndsTheEngineAndTheMessageLoop) {
   EXPECT_EQ(OrvaEngineCallCount("FlutterDesktopEngineReloadSystemFonts"), reloads);
 }
 
-TEST_F(FlutterWindowTest, WithoutRuntimeFilesCreationFailsAndNothingIsRegisteredOrShown) {
-  FlutterWindow window(TestBundle(runner_test::TestProgramFolder() + L"no-such-data"));
-  // The controller's message is checked in flutter_view_controller_test and,
-  // from the real program, in product_test.
-  EXPECT_FALSE(window.Create(kTitle, Win32Window::Point(10, 10), Win32Window::Size(400, 300)));
-  EXPECT_EQ(snapshot.calls, 0);
-  EXPECT_EQ(StandinRegistrations(), "");
-  EXPECT_EQ(RegistrarRequests(), "");
-  ASSERT_NE(window.Handle(), nullptr);
-  PumpUntil([]() { return true; });
-  EXPECT_FALSE(::IsWindowVisible(window.Handle()));
-}
-
 }  // namespace

@@ -25,10 +25,10 @@ UINT DpiFromEnvironment() {
 
 UINT DpiFromShcore(HMONITOR monitor) {
   UniqueModule shcore(LoadLibraryW(L"shcore.dll"));
-  if (!shcore.valid()) return 0;
+  if (!shcore.IsValid()) return 0;
   using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   auto get_dpi = reinterpret_cast<GetDpiForMonitorFunction>(
-      reinterpret_cast<void*>(GetProcAddress(shcore.get(), "GetDpiForMonitor")));
+      reinterpret_cast<void*>(GetProcAddress(shcore.Get(), "GetDpiForMonitor")));
   if (!get_dpi) return 0;
   UINT x = 0, y = 0;
   const int kEffectiveDpi = 0;

@@ -54,10 +54,10 @@ std::unique_ptr<TranscriptFile> TranscriptFile::Create(const std::string& path,
                                                        std::string* error) {
   std::wstring full = FullPath(path);
   CreateParentFolders(full);
-  UniqueFile file(CreateFileW(full.c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
+  UniqueHandle file(CreateFileW(full.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
     *error = LastErrorText("creating the transcript", path);
     return nullptr;
   }
@@ -65,14 +65,14 @@ std::unique_ptr<TranscriptFile> TranscriptFile::Create(const std::string& path,
 }
 
 bool TranscriptFile::Append(const std::string& line) {
-  return WriteAll(file_.get(), line + "\n") && FlushFileBuffers(file_.get());
+  return WriteAll(file_.Get(), line + "\n") && FlushFileBuffers(file_.Get());
 }
 
 bool ReadWholeFile(const std::string& path, std::string* contents, std::string* error) {
-  UniqueFile file(CreateFileW(FullPath(path).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
+  UniqueHandle file(CreateFileW(FullPath(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
     *error = LastErrorText("opening", path);
     return false;
   }
@@ -80,7 +80,7 @@ bool ReadWholeFile(const std::string& path, std::string* contents, std::string* 
   char buffer[65536];
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
       *error = LastErrorText("reading", path);
       return false;
     }
@@ -92,13 +92,13 @@ bool ReadWholeFile(const std::string& path, std::string* contents, std::string* 
 bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error) {
   std::wstring full = FullPath(path);
   CreateParentFolders(full);
-  UniqueFile file(CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
+  UniqueHandle file(CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
     *error = LastErrorText("creating", path);
     return false;
   }
-  if (!WriteAll(file.get(), text)) {
+  if (!WriteAll(file.Get(), text)) {
     *error = LastErrorText("writing", path);
     return false;
   }

@@ -23,8 +23,8 @@ class TranscriptFile {
   bool Append(const std::string& line);
 
  private:
-  explicit TranscriptFile(UniqueFile file) : file_(std::move(file)) {}
-  UniqueFile file_;
+  explicit TranscriptFile(UniqueHandle file) : file_(std::move(file)) {}
+  UniqueHandle file_;
 };
 
 bool ReadWholeFile(const std::string& path, std::string* contents, std::string* error);

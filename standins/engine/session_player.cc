@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "standins/engine/channel_json.h"
 #include "standins/engine/engine_objects.h"
-#include "standins/engine/json_value.h"
 
 namespace standin {
 namespace {
@@ -201,7 +201,7 @@ void SessionPlayer::RunNextStep() {
 void SessionPlayer::RunCall(const SessionStep& step) {
   std::vector<uint8_t> bytes = EncodeSessionCall(step.name, step.arguments);
   state_->last_call =
-      step.arguments_text.empty() ? step.name : step.name + " " + ToJson(step.arguments);
+      step.arguments_text.empty() ? step.name : step.name + " " + JsonLine(ToJson(step.arguments));
   state_->last_reply.clear();
   pending_method_ = step.name;
   SetSessionState("waiting for " + step.name);
@@ -249,7 +249,7 @@ void SessionPlayer::ShowReply(const DecodedReply& reply) {
   ++state_->calls_answered;
   switch (reply.kind) {
     case DecodedReply::Kind::kSuccess:
-      state_->last_reply = "success " + ToJson(reply.value);
+      state_->last_reply = "success " + JsonLine(ToJson(reply.value));
       break;
     case DecodedReply::Kind::kError:
       state_->last_reply = "error " + reply.code + ": " + reply.message;

@@ -1,7 +1,7 @@
 // Reads session files into steps (format in session_script.h).
 #include "standins/engine/session_script.h"
 
-#include "standins/engine/json_value.h"
+#include "standins/engine/channel_json.h"
 
 namespace standin {
 namespace {

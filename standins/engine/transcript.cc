@@ -2,14 +2,14 @@
 // transcript.h).
 #include "standins/engine/transcript.h"
 
-#include <cstdio>
+#include <cmath>
 #include <exception>
 #include <memory>
 
 #include "codec/method_call.h"
 #include "codec/method_result.h"
 #include "codec/standard_method_codec.h"
-#include "standins/engine/json_value.h"
+#include "standins/engine/channel_json.h"
 
 namespace standin {
 namespace {
@@ -35,7 +35,12 @@ class CapturingResult : public flutter::MethodResult {
   DecodedReply* reply_;
 };
 
-std::string Head(const std::string& method) { return "{\"method\": " + JsonString(method); }
+// A transcript line: the method first, then |members| in their order.
+std::string Line(const std::string& method, const Json& members) {
+  Json line{{"method", method}};
+  for (const auto& [key, value] : members.items()) line[key] = value;
+  return JsonLine(line);
+}
 
 }  // namespace
 
@@ -68,49 +73,43 @@ DecodedReply DecodeSessionReply(const uint8_t* bytes, size_t size) {
 }
 
 std::string ReplyLine(const std::string& method, const DecodedReply& reply, double elapsed_ms) {
-  std::string line = Head(method);
+  Json members;
   switch (reply.kind) {
     case DecodedReply::Kind::kSuccess:
-      line += ", \"reply\": \"success\", \"value\": ";
-      WriteJson(reply.value, &line);
+      members = {{"reply", "success"}, {"value", ToJson(reply.value)}};
       break;
     case DecodedReply::Kind::kError:
-      line += ", \"reply\": \"error\", \"code\": " + JsonString(reply.code) +
-              ", \"message\": " + JsonString(reply.message) + ", \"details\": ";
-      WriteJson(reply.details, &line);
+      members = {{"reply", "error"},
+                 {"code", reply.code},
+                 {"message", reply.message},
+                 {"details", ToJson(reply.details)}};
       break;
     case DecodedReply::Kind::kNotImplemented:
-      line += ", \"reply\": \"not_implemented\"";
+      members = {{"reply", "not_implemented"}};
       break;
     case DecodedReply::Kind::kMalformed:
-      line += ", \"reply\": \"malformed\", \"size\": " + std::to_string(reply.size);
+      members = {{"reply", "malformed"}, {"size", reply.size}};
       break;
   }
-  if (elapsed_ms >= 0) {
-    char elapsed[32];
-    std::snprintf(elapsed, sizeof(elapsed), ", \"ms\": %.1f", elapsed_ms);
-    line += elapsed;
-  }
-  return line + "}";
+  // In tenths of a millisecond, written as 12.3 or 5.0.
+  if (elapsed_ms >= 0) members["ms"] = std::round(elapsed_ms * 10) / 10;
+  return Line(method, members);
 }
 
 std::string TimeoutLine(const std::string& method, uint32_t waited_ms) {
-  return Head(method) + ", \"reply\": \"timeout\", \"waited_ms\": " + std::to_string(waited_ms) +
-         "}";
+  return Line(method, {{"reply", "timeout"}, {"waited_ms", waited_ms}});
 }
 
 std::string ScriptErrorLine(const std::string& name, int line_number, const std::string& message) {
-  return Head(name) + ", \"reply\": \"script_error\", \"line\": " + std::to_string(line_number) +
-         ", \"message\": " + JsonString(message) + "}";
+  return Line(name, {{"reply", "script_error"}, {"line", line_number}, {"message", message}});
 }
 
 std::string DiagnosticsLine(uint64_t handles, uint64_t private_bytes) {
-  return Head("@diagnostics") + ", \"handles\": " + std::to_string(handles) +
-         ", \"private_bytes\": " + std::to_string(private_bytes) + "}";
+  return Line("@diagnostics", {{"handles", handles}, {"private_bytes", private_bytes}});
 }
 
 std::string FailedLine(const std::string& directive, const std::string& message) {
-  return Head(directive) + ", \"reply\": \"failed\", \"message\": " + JsonString(message) + "}";
+  return Line(directive, {{"reply", "failed"}, {"message", message}});
 }
 
 }  // namespace standin

@@ -1,6 +1,6 @@
 // Transcript lines of the scripted session: one JSON object per call, plus
-// lines for the session's own events. Every member is followed by ", " and
-// every key by ": "; values are written as json_value.h describes.
+// lines for the session's own events, written as channel_json.h's JsonLine
+// does.
 //
 //   {"method": M, "reply": "success", "value": V}
 //   {"method": M, "reply": "error", "code": C, "message": T, "details": D}
@@ -42,8 +42,7 @@ DecodedReply DecodeSessionReply(const uint8_t* bytes, size_t size);
 
 // |elapsed_ms|, when not negative, is how long the reply took from the
 // moment the call was sent; it goes into the line as "ms".
-std::string ReplyLine(const std::string& method, const DecodedReply& reply,
-                      double elapsed_ms = -1);
+std::string ReplyLine(const std::string& method, const DecodedReply& reply, double elapsed_ms = -1);
 std::string TimeoutLine(const std::string& method, uint32_t waited_ms);
 std::string ScriptErrorLine(const std::string& name, int line_number, const std::string& message);
 std::string DiagnosticsLine(uint64_t handles, uint64_t private_bytes);

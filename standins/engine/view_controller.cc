@@ -76,10 +76,10 @@ void Paint(FlutterDesktopViewController* controller) {
   HDC dc = BeginPaint(controller->window, &paint);
   RECT client;
   GetClientRect(controller->window, &client);
-  if (controller->frame.valid()) {
+  if (controller->frame.IsValid()) {
     UniqueMemoryDc source(CreateCompatibleDC(dc));
-    ScopedSelect select(source.get(), controller->frame.get());
-    BitBlt(dc, 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
+    ScopedSelect select(source.Get(), controller->frame.Get());
+    BitBlt(dc, 0, 0, client.right, client.bottom, source.Get(), 0, 0, SRCCOPY);
   } else {
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
@@ -138,8 +138,8 @@ void RenderFrameNow(FlutterDesktopViewController* controller) {
   UniqueGdiObject bitmap(CreateCompatibleBitmap(screen, width, height));
   {
     UniqueMemoryDc dc(CreateCompatibleDC(screen));
-    ScopedSelect select(dc.get(), bitmap.get());
-    PaintView(dc.get(), width, height, controller->state);
+    ScopedSelect select(dc.Get(), bitmap.Get());
+    PaintView(dc.Get(), width, height, controller->state);
   }
   ReleaseDC(nullptr, screen);
   controller->frame = std::move(bitmap);
@@ -182,18 +182,18 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   auto controller = std::make_unique<FlutterDesktopViewController>();
   controller->engine = engine;
   controller->view.controller = controller.get();
-  controller->holder.reset(CreateWindowExW(0, standin::kHolderClass, L"", WS_POPUP, 0, 0, 0, 0,
+  controller->holder.Reset(CreateWindowExW(0, standin::kHolderClass, L"", WS_POPUP, 0, 0, 0, 0,
                                            nullptr, nullptr, standin::LibraryModule(), nullptr));
-  if (!controller->holder.valid()) return fail();
+  if (!controller->holder.IsValid()) return fail();
   controller->window =
       CreateWindowExW(0, standin::kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
-                      width > 0 ? width : 0, height > 0 ? height : 0, controller->holder.get(),
+                      width > 0 ? width : 0, height > 0 ? height : 0, controller->holder.Get(),
                       nullptr, standin::LibraryModule(), controller.get());
   if (!controller->window) return fail();
   engine->controller = controller.get();
   FlutterDesktopViewController* raw = controller.get();
   controller->session =
-      standin::SessionPlayer::FromEnvironment(raw->window, raw->holder.get(), engine->messenger,
+      standin::SessionPlayer::FromEnvironment(raw->window, raw->holder.Get(), engine->messenger,
                                               &raw->state, [raw] { standin::RequestFrame(raw); });
   standin::RequestFrame(raw);
   return controller.release();

@@ -21,7 +21,7 @@ HFONT MakeFont(int pixel_height, int weight) {
 
 void FillBox(HDC dc, RECT box, COLORREF colour) {
   UniqueGdiObject brush(CreateSolidBrush(colour));
-  FillRect(dc, &box, static_cast<HBRUSH>(brush.get()));
+  FillRect(dc, &box, static_cast<HBRUSH>(brush.Get()));
 }
 
 // Draws |text| (UTF-8) in |box|; |flags| are DrawTextW's.
@@ -53,7 +53,7 @@ void PaintView(HDC dc, int width, int height, const ViewState& state) {
   UniqueGdiObject value_font(MakeFont(20, FW_BOLD));
   UniqueGdiObject badge_font(MakeFont(30, FW_BOLD));
   {
-    ScopedSelect select(dc, title_font.get());
+    ScopedSelect select(dc, title_font.Get());
     Text(dc, "ORVA VPN \xE2\x80\x94 stand-in UI", RECT{20, 0, width - 20, 64}, RGB(255, 255, 255),
          DT_SINGLELINE | DT_VCENTER | DT_LEFT);
   }
@@ -62,7 +62,7 @@ void PaintView(HDC dc, int width, int height, const ViewState& state) {
   const std::string word = state.status_word.empty() ? "no status yet" : state.status_word;
   FillBox(dc, RECT{20, 84, width - 20, 144}, StatusColour(state.status_word));
   {
-    ScopedSelect select(dc, badge_font.get());
+    ScopedSelect select(dc, badge_font.Get());
     Text(dc, word, RECT{36, 84, width - 36, 144}, RGB(255, 255, 255),
          DT_SINGLELINE | DT_VCENTER | DT_LEFT);
   }
@@ -86,11 +86,11 @@ void PaintView(HDC dc, int width, int height, const ViewState& state) {
   const int label_width = 220;
   for (const Row& row : rows) {
     {
-      ScopedSelect select(dc, label_font.get());
+      ScopedSelect select(dc, label_font.Get());
       Text(dc, row.label, RECT{20, top, 20 + label_width, top + 30}, muted,
            DT_SINGLELINE | DT_VCENTER | DT_LEFT);
     }
-    ScopedSelect select(dc, value_font.get());
+    ScopedSelect select(dc, value_font.Get());
     Text(dc, row.value, RECT{20 + label_width, top, width - 20, top + 30}, ink,
          DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
     top += 36;

@@ -1,76 +1,46 @@
-// Small owners for the Win32 handles and GDI objects the stand-in engine
-// opens, so that each one is closed on every path by construction.
+// Owners for the windows, GDI objects and modules the stand-in engine opens,
+// on the product's UniqueResource, so that each one is closed on every path
+// by construction. Files are kernel handles: UniqueHandle.
 #ifndef ORVA_STANDINS_ENGINE_WIN_OWNERS_H_
 #define ORVA_STANDINS_ENGINE_WIN_OWNERS_H_
 
 #include <windows.h>
 
-#include <utility>
+#include "wireguard_plugin/unique_handle.h"
 
 namespace standin {
 
-// Owns one value of a handle kind; |Traits| gives the invalid value and the
-// function that closes a valid one.
-template <typename Traits>
-class UniqueOwner {
- public:
-  using Value = typename Traits::Value;
-  UniqueOwner() = default;
-  explicit UniqueOwner(Value value) : value_(value) {}
-  UniqueOwner(const UniqueOwner&) = delete;
-  UniqueOwner& operator=(const UniqueOwner&) = delete;
-  UniqueOwner(UniqueOwner&& other) noexcept : value_(other.release()) {}
-  UniqueOwner& operator=(UniqueOwner&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~UniqueOwner() { reset(); }
-
-  Value get() const { return value_; }
-  bool valid() const { return value_ != Traits::Invalid(); }
-  Value release() { return std::exchange(value_, Traits::Invalid()); }
-  void reset(Value value = Traits::Invalid()) {
-    Value old = std::exchange(value_, value);
-    if (old != Traits::Invalid()) Traits::Close(old);
-  }
-
- private:
-  Value value_ = Traits::Invalid();
-};
-
-struct FileHandleTraits {
-  using Value = HANDLE;
-  static Value Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Value v) { CloseHandle(v); }
-};
 struct WindowTraits {
-  using Value = HWND;
-  static Value Invalid() { return nullptr; }
-  static void Close(Value v) {
+  using Type = HWND;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type v) { return v != nullptr; }
+  static void Close(Type v) {
     if (IsWindow(v)) DestroyWindow(v);
   }
 };
 struct GdiObjectTraits {
-  using Value = HGDIOBJ;
-  static Value Invalid() { return nullptr; }
-  static void Close(Value v) { DeleteObject(v); }
+  using Type = HGDIOBJ;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type v) { return v != nullptr; }
+  static void Close(Type v) { DeleteObject(v); }
 };
 struct MemoryDcTraits {
-  using Value = HDC;
-  static Value Invalid() { return nullptr; }
-  static void Close(Value v) { DeleteDC(v); }
+  using Type = HDC;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type v) { return v != nullptr; }
+  static void Close(Type v) { DeleteDC(v); }
 };
 struct ModuleTraits {
-  using Value = HMODULE;
-  static Value Invalid() { return nullptr; }
-  static void Close(Value v) { FreeLibrary(v); }
+  using Type = HMODULE;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type v) { return v != nullptr; }
+  static void Close(Type v) { FreeLibrary(v); }
 };
 
-using UniqueFile = UniqueOwner<FileHandleTraits>;
-using UniqueWindow = UniqueOwner<WindowTraits>;
-using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;
-using UniqueMemoryDc = UniqueOwner<MemoryDcTraits>;
-using UniqueModule = UniqueOwner<ModuleTraits>;
+using UniqueWindow = UniqueResource<WindowTraits>;
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
 
 // Selects a GDI object into a device context for one scope.
 class ScopedSelect {

@@ -68,7 +68,7 @@ std::wstring StateFolder() {
 }
 
 StateLock::StateLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\OrvaStandinWireGuardState")) {
-  if (!mutex_.Valid()) return;
+  if (!mutex_.IsValid()) return;
   // An abandoned mutex (a tool killed while holding it) is ours all the same.
   const DWORD wait = WaitForSingleObject(mutex_.Get(), 30000);
   owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
@@ -81,7 +81,7 @@ StateLock::~StateLock() {
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) return std::nullopt;
+  if (!file.IsValid()) return std::nullopt;
   std::string bytes;
   char buffer[64 * 1024];
   for (;;) {
@@ -98,7 +98,7 @@ bool ReplaceFile(const std::wstring& path, const std::string& bytes) {
   {
     UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return false;
+    if (!file.IsValid()) return false;
     DWORD written = 0;
     if (!bytes.empty() && (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
                                       &written, nullptr) ||

@@ -12,38 +12,12 @@
 #include <vector>
 
 #include "standins/wireguard/fault_switches.h"
+#include "wireguard_plugin/unique_handle.h"
 
 namespace wg_standin {
 
-// Owns a kernel handle; both null and INVALID_HANDLE_VALUE mean "none".
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  ~UniqueHandle() { Reset(); }
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-  HANDLE Get() const { return handle_; }
-  bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Release() {
-    HANDLE handle = handle_;
-    handle_ = nullptr;
-    return handle;
-  }
-  void Reset(HANDLE handle = nullptr) {
-    if (Valid()) CloseHandle(handle_);
-    handle_ = handle;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+// Kernel handles are owned as in the product.
+using ::UniqueHandle;
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);

@@ -11,18 +11,15 @@
 //                   sleeps MS; prints "grandchild PID\n" first
 //   exit CODE       end now with CODE (decimal or 0x hex)
 //
-// Without an "exit" step the program ends with code 0. Started as wg.exe
-// with "show ..." arguments it plays WireGuard's wg tool instead: it prints
-// the file named by ORVA_TEST_WG_OUTPUT and exits with ORVA_TEST_WG_EXIT.
-// Started as cmd.exe or msiexec.exe it plays an impostor planted where only
-// the system's own tool should be found: it appends its command line to
+// Without an "exit" step the program ends with code 0. Started as cmd.exe or
+// msiexec.exe it plays an impostor planted where only the system's own tool
+// should be found: it appends its command line to
 // %ProgramData%\orva_planted_tools.txt and exits with 1.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -57,22 +54,6 @@ bool EndsWith(const std::string& text, const std::string& end) {
          _stricmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
 }
 
-int PlayWg() {
-  const char* file = std::getenv("ORVA_TEST_WG_OUTPUT");
-  if (file) {
-    if (FILE* f = std::fopen(file, "rb")) {
-      char buffer[4096];
-      size_t n;
-      while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
-        Write(STD_OUTPUT_HANDLE, std::string(buffer, n));
-      }
-      std::fclose(f);
-    }
-  }
-  const char* code = std::getenv("ORVA_TEST_WG_EXIT");
-  return code ? static_cast<int>(std::strtoul(code, nullptr, 0)) : 0;
-}
-
 int RecordPlanted() {
   const char* folder = std::getenv("ProgramData");
   const std::string record =
@@ -89,9 +70,6 @@ int RecordPlanted() {
 int main(int argc, char** argv) {
   char self[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-  if (EndsWith(self, "\\wg.exe") && argc >= 2 && std::strcmp(argv[1], "show") == 0) {
-    return PlayWg();
-  }
   if (EndsWith(self, "\\cmd.exe") || EndsWith(self, "\\msiexec.exe")) return RecordPlanted();
 
   for (int i = 1; i < argc; ++i) {

@@ -71,8 +71,8 @@ class StandinTools : public ::testing::Test {
   ScopedStateFolder state_;
 };
 
-// The naming rules themselves are covered in tunnel_rules_test; here one
-// path of each kind shows the refusal reaching the tool's exit and stderr.
+// One path of each kind the product could get wrong: the refusal reaches the
+// tool's exit code and standard error.
 TEST_F(StandinTools, InstallRefusesPathsAndNamesAsTheRealToolDoes) {
   const struct {
     std::wstring path;
@@ -108,10 +108,6 @@ TEST_F(StandinTools, InstallIsSilentAndRefusesATunnelAlreadyRunning) {
   const ProgramRun again = Install(config);
   EXPECT_EQ(again.exit_code, 1u);
   EXPECT_EQ(ErrorMessage(again.err), "Tunnel already installed and running");
-
-  // The .conf.dpapi form names its tunnel too.
-  const ProgramRun dpapi = Install(state_.path() + L"\\second.conf.dpapi");
-  EXPECT_EQ(dpapi.exit_code, 0u) << dpapi.err;
 }
 
 TEST_F(StandinTools, UninstallRemovesTheTunnelOrSaysThereIsNoSuchService) {
@@ -188,16 +184,6 @@ TEST_F(StandinTools, ShowPrintsTheRealLayoutWithCrLfLineEnds) {
                 "  latest handshake: 1 minute, 5 seconds ago\r\n"
                 "  transfer: 2.04 MiB received, 835.53 KiB sent\r\n"
                 "  persistent keepalive: every 25 seconds\r\n");
-
-  // The same private key gives the same public key on every run; a
-  // ListenPort in the file is what the tunnel listens on.
-  ScopedEnv faults(L"ORVA_STANDIN_FAULTS", L"wireguard=slow-start:0");
-  std::string other = kConfig;
-  other.replace(other.find("Address"), 0, "ListenPort = 40123\r\n");
-  ASSERT_EQ(Install(WriteConfig("other", other)).exit_code, 0u);
-  const ProgramRun second = WgAt(L"show other", 1000);
-  EXPECT_NE(second.out.find("  public key: " + key + "\r\n"), std::string::npos) << second.out;
-  EXPECT_NE(second.out.find("  listening port: 40123\r\n"), std::string::npos) << second.out;
 }
 
 }  // namespace
