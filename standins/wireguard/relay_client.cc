@@ -9,6 +9,7 @@
 
 #include "standins/wireguard/relay_wire.h"
 #include "standins/wireguard/standin_platform.h"
+#include "wireguard_plugin/unique_handle.h"
 
 namespace wg_standin {
 namespace {
@@ -25,19 +26,13 @@ RelayReply Broken(const std::string& why) {
   return reply;
 }
 
-class Socket {
- public:
-  Socket() : socket_(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
-  ~Socket() {
-    if (socket_ != INVALID_SOCKET) closesocket(socket_);
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  SOCKET Get() const { return socket_; }
-
- private:
-  SOCKET socket_;
+struct SocketTraits {
+  using Type = SOCKET;
+  static Type Invalid() { return INVALID_SOCKET; }
+  static bool IsValid(Type s) { return s != INVALID_SOCKET; }
+  static void Close(Type s) { closesocket(s); }
 };
+using UniqueSocket = UniqueResource<SocketTraits>;
 
 class WinsockSession {
  public:
@@ -78,8 +73,8 @@ RelayReply RunThroughRelay(const RelayAddress& relay, const std::string& verb,
                            const std::vector<std::string>& args) {
   WinsockSession winsock;
   if (!winsock.ok()) return Broken("Winsock could not start");
-  Socket socket;
-  if (socket.Get() == INVALID_SOCKET) return Broken("no socket");
+  UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  if (!socket) return Broken("no socket");
   const DWORD timeout = kReplyTimeoutMs;
   setsockopt(socket.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
              sizeof timeout);
