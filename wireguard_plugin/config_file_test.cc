@@ -81,7 +81,7 @@ TEST_F(ConfigFileTest, AFailedStepKeepsThePreviousFileWhole) {
     EXPECT_EQ(plugin.SaveConfigToFile("PrivateKey = new\n"), "");
     EXPECT_EQ(env.files[kFile], "PrivateKey = old\r\n");
     EXPECT_EQ(env.logs.back(), Log(env.shell_folders.empty() ? "Failed to get ProgramData path"
-                                                              : "Failed to save config file"));
+                                                             : "Failed to save config file"));
     if (env.unremovable.empty()) {
       EXPECT_EQ(env.paths.count(kTemp), 0u);
     } else {

@@ -36,7 +36,8 @@ std::string WithCrLfLines(const std::string& text) {
       lines.push_back(text[i]);
     }
   }
-  while (lines.size() >= 2 && lines.compare(lines.size() - 2, 2, "\r\n") == 0) lines.resize(lines.size() - 2);
+  while (lines.size() >= 2 && lines.compare(lines.size() - 2, 2, "\r\n") == 0)
+    lines.resize(lines.size() - 2);
   return lines + "\r\n";
 }
 

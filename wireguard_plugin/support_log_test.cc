@@ -20,7 +20,8 @@ const char kLogFolder[] = "C:\\ProgramData\\ORVA VPN\\logs";
 const std::string kLogFile = std::string(kLogFolder) + "\\plugin.log";
 const std::string kCannotWrite = "[WireGuardPlugin] Log file cannot be written: " + kLogFile;
 const char kStamp[] = "2026-12-07T03:04:05.067Z ";
-const std::string kStartLine = kStamp + std::string("Program start: ORVA VPN 1.2.3, Windows 10.0.19045\r\n");
+const std::string kStartLine =
+    kStamp + std::string("Program start: ORVA VPN 1.2.3, Windows 10.0.19045\r\n");
 
 struct LogTest : ::testing::Test {
   LogTest() { env.shell_folders[kCsidlCommonAppData] = "C:\\ProgramData"; }
@@ -99,7 +100,8 @@ TEST(SupportLogSession, LeavesNoKeyInAnyLogAndIsAnsweredWithoutTheFile) {
     ChannelMessenger messenger;
     std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
     plugin->StartSupportLog("1.2.3");
-    for (const char* method : {"connect", "getStatus", "recreateTunnel", "getStats", "disconnect"}) {
+    for (const char* method :
+         {"connect", "getStatus", "recreateTunnel", "getStats", "disconnect"}) {
       flutter::ValueMap arguments{{flutter::EncodableValue("config"), config}};
       const auto message = flutter::StandardMethodCodec::ForSerializer(nullptr).EncodeCall(
           flutter::MethodCall(method, std::make_unique<flutter::EncodableValue>(arguments)));
@@ -111,13 +113,16 @@ TEST(SupportLogSession, LeavesNoKeyInAnyLogAndIsAnsweredWithoutTheFile) {
     std::vector<std::string> logs = machine.logs;
     logs.push_back(machine.files[kLogFile]);
     for (const std::string& text : logs) {
-      EXPECT_TRUE(text.find(key) == std::string::npos && text.find(psk) == std::string::npos) << text;
+      EXPECT_TRUE(text.find(key) == std::string::npos && text.find(psk) == std::string::npos)
+          << text;
     }
-    EXPECT_TRUE(machine.Logged("Command output: Key is not the correct length or format: "
-                               "`(hidden)'\r\n"));
+    EXPECT_TRUE(
+        machine.Logged("Command output: Key is not the correct length or format: "
+                       "`(hidden)'\r\n"));
     EXPECT_EQ(std::count(machine.logs.begin(), machine.logs.end(), kCannotWrite),
               folder_blocked ? 1 : 0);
-    const std::string last_call = kStamp + std::string("[WireGuardPlugin] HandleMethodCall: disconnect");
+    const std::string last_call =
+        kStamp + std::string("[WireGuardPlugin] HandleMethodCall: disconnect");
     if (!folder_blocked) {
       EXPECT_EQ(machine.files[kLogFile].rfind(kStartLine, 0), 0u);
       EXPECT_NE(machine.files[kLogFile].find(last_call), std::string::npos);

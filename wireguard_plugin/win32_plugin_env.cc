@@ -375,11 +375,12 @@ bool Win32PluginEnv::CreateDirectories(const std::string& path) {
 
 bool Win32PluginEnv::CreateProtectedFolder(const std::string& path, const std::string& sddl) {
   std::wstring wide = Widen(path);
-  const size_t last = wide.find_last_of(L'\\');
-  if (wide.empty() || last == std::wstring::npos) return false;
+  const size_t last = path.find_last_of('\\');
   UniqueLocal descriptor;
-  if (!ConvertSddl(sddl, descriptor)) return false;
-  if (!CreateDirectories(path.substr(0, path.find_last_of('\\')))) return false;
+  if (wide.empty() || last == std::string::npos || !ConvertSddl(sddl, descriptor) ||
+      !CreateDirectories(path.substr(0, last))) {
+    return false;
+  }
 
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
@@ -496,9 +497,10 @@ std::string Win32PluginEnv::WindowsVersion() {
   // RtlGetVersion answers what runs.
   using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
   HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  auto get_version = ntdll == nullptr ? nullptr
-                                      : reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(
-                                            ::GetProcAddress(ntdll, "RtlGetVersion")));
+  auto get_version = ntdll == nullptr
+                         ? nullptr
+                         : reinterpret_cast<RtlGetVersionFunction>(
+                               reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
   OSVERSIONINFOW info{};
   info.dwOSVersionInfoSize = sizeof(info);
   if (get_version == nullptr || get_version(&info) != 0) return "unknown";

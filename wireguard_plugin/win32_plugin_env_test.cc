@@ -345,13 +345,14 @@ TEST_F(Win32PluginTest, LogFileHoldsStampedUtf8Lines) {
   Cleanup files({kLogFile, "C:\\ProgramData\\ORVA VPN\\logs", "C:\\ProgramData\\ORVA VPN"});
   ASSERT_EQ(::GetACP(), 1252u) << "the expected bytes below are those of code page 1252";
   const std::string stamp = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z ";
-  const std::string start = stamp + "Program start: ORVA VPN 1\\.2\\.3, Windows \\d+\\.\\d+\\.\\d+\\r\\n";
+  const std::string start =
+      stamp + "Program start: ORVA VPN 1\\.2\\.3, Windows \\d+\\.\\d+\\.\\d+\\r\\n";
   SupportLog log(env_);
   log.Start("1.2.3");
   log.Write(Log("caf\xE9 output: a\nb\r\n"));
-  EXPECT_TRUE(std::regex_match(ReadAll(kLogFile),
-                               std::regex(start + stamp +
-                                          "\\[WireGuardPlugin\\] caf\xC3\xA9 output: a\\r\\nb\\r\\n")))
+  EXPECT_TRUE(std::regex_match(
+      ReadAll(kLogFile),
+      std::regex(start + stamp + "\\[WireGuardPlugin\\] caf\xC3\xA9 output: a\\r\\nb\\r\\n")))
       << ReadAll(kLogFile);
   // The next start finds the folder and the file and carries on.
   SupportLog(env_).Start("1.2.3");
