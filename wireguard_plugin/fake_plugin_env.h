@@ -26,7 +26,6 @@ class FakePluginEnv : public PluginEnv {
   std::set<std::string> undeterminable;     // paths whose status query fails
   std::map<std::string, std::string> files; // contents written by WriteFile
   std::map<std::string, std::string> file_sddl;  // descriptor given when written
-  std::map<std::string, std::string> folder_sddl;  // descriptor given by CreateProtectedFolder
   std::map<int, std::string> shell_folders; // CSIDL -> folder
   std::set<std::string> machine_keys;       // openable HKLM subkeys
   std::map<std::string, std::string> environment;
@@ -38,6 +37,7 @@ class FakePluginEnv : public PluginEnv {
   std::set<std::string> write_fails;        // WriteFile opens, writes half, then fails
   std::set<std::string> flush_fails;        // WriteFile writes all, the flush fails
   std::set<std::string> unreplaceable;      // MoveFileOver fails with these as |to|
+  std::map<std::string, std::string> folder_sddl;  // descriptor given by CreateProtectedFolder
   UtcTime now{2026, 12, 7, 3, 4, 5, 67};
   std::map<std::string, std::string> unremovable;  // path -> error text
 

@@ -334,34 +334,6 @@ TEST_F(Win32PluginTest, DocumentsFolderComesFromTheShell) {
   EXPECT_EQ(env_.logs.back(), Log("Documents path: " + documents));
 }
 
-// --- The log file for support ----------------------------------------------
-// Wine keeps no ACLs: the folder's descriptor is checked at the seam
-// (support_log_test.cc); here the real files.
-
-const char kLogFile[] = "C:\\ProgramData\\ORVA VPN\\logs\\plugin.log";
-
-TEST_F(Win32PluginTest, LogFileHoldsStampedUtf8Lines) {
-  SetAside earlier("C:\\ProgramData\\ORVA VPN");
-  Cleanup files({kLogFile, "C:\\ProgramData\\ORVA VPN\\logs", "C:\\ProgramData\\ORVA VPN"});
-  // The conversion is checked where the ANSI code page is 1252 (a Wine
-  // prefix made in an English or C locale); elsewhere with ASCII only.
-  const bool cp1252 = ::GetACP() == 1252;
-  const std::string stamp = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z ";
-  const std::string start =
-      stamp + "Program start: ORVA VPN 1\\.2\\.3, Windows \\d+\\.\\d+\\.\\d+\\r\\n";
-  SupportLog log(env_);
-  log.Start("1.2.3");
-  log.Write(Log(std::string(cp1252 ? "caf\xE9" : "cafe") + " output: a\nb\r\n"));
-  EXPECT_TRUE(std::regex_match(
-      ReadAll(kLogFile), std::regex(start + stamp + "\\[WireGuardPlugin\\] " +
-                                    (cp1252 ? "caf\xC3\xA9" : "cafe") + " output: a\\r\\nb\\r\\n")))
-      << ReadAll(kLogFile);
-  // The next start finds the folder and the file and carries on.
-  SupportLog(env_).Start("1.2.3");
-  EXPECT_TRUE(std::regex_search(ReadAll(kLogFile), std::regex("\\n" + start + "$")));
-  EXPECT_EQ(Count(env_.logs, Log(std::string("Log file cannot be written: ") + kLogFile)), 0);
-}
-
 // --- Status and statistics from a wg.exe -----------------------------------
 
 TEST_F(Win32PluginTest, StatusAndCountersArriveWholeFromTheTool) {
@@ -422,6 +394,34 @@ TEST(Win32PluginDebugOutput, LogLinesReachTheDebugOutputBufferOneByOne) {
                 Log("Command result code: 0"),
                 Log("Command output: two\nlines"),
             }));
+}
+
+// --- The log file for support ----------------------------------------------
+// Wine keeps no ACLs: the folder's descriptor is checked at the seam
+// (support_log_test.cc); here the real files.
+
+const char kLogFile[] = "C:\\ProgramData\\ORVA VPN\\logs\\plugin.log";
+
+TEST_F(Win32PluginTest, LogFileHoldsStampedUtf8Lines) {
+  SetAside earlier("C:\\ProgramData\\ORVA VPN");
+  Cleanup files({kLogFile, "C:\\ProgramData\\ORVA VPN\\logs", "C:\\ProgramData\\ORVA VPN"});
+  // The conversion is checked where the ANSI code page is 1252 (a Wine
+  // prefix made in an English or C locale); elsewhere with ASCII only.
+  const bool cp1252 = ::GetACP() == 1252;
+  const std::string stamp = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z ";
+  const std::string start =
+      stamp + "Program start: ORVA VPN 1\\.2\\.3, Windows \\d+\\.\\d+\\.\\d+\\r\\n";
+  SupportLog log(env_);
+  log.Start("1.2.3");
+  log.Write(Log(std::string(cp1252 ? "caf\xE9" : "cafe") + " output: a\nb\r\n"));
+  EXPECT_TRUE(std::regex_match(
+      ReadAll(kLogFile), std::regex(start + stamp + "\\[WireGuardPlugin\\] " +
+                                    (cp1252 ? "caf\xC3\xA9" : "cafe") + " output: a\\r\\nb\\r\\n")))
+      << ReadAll(kLogFile);
+  // The next start finds the folder and the file and carries on.
+  SupportLog(env_).Start("1.2.3");
+  EXPECT_TRUE(std::regex_search(ReadAll(kLogFile), std::regex("\\n" + start + "$")));
+  EXPECT_EQ(Count(env_.logs, Log(std::string("Log file cannot be written: ") + kLogFile)), 0);
 }
 
 }  // namespace
