@@ -104,15 +104,30 @@ class BenchPluginEnv : public PluginEnv {
   bool CreateDirectories(const std::string& path) override {
     return system_.CreateDirectories(path);
   }
+  bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override {
+    return system_.CreateProtectedFolder(path, sddl);
+  }
   WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                          const std::string& sddl) override {
     return system_.WriteFile(path, bytes, sddl);
+  }
+  bool MoveFileOver(const std::string& from, const std::string& to) override {
+    return system_.MoveFileOver(from, to);
+  }
+  bool AppendFile(const std::string& path, const std::string& bytes) override {
+    return system_.AppendFile(path, bytes);
+  }
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    return system_.FileSize(path);
   }
   std::optional<std::string> RemoveFile(const std::string& path) override {
     return system_.RemoveFile(path);
   }
   void Sleep(uint32_t milliseconds) override { system_.Sleep(milliseconds); }
   void DebugOutput(const std::string& text) override { system_.DebugOutput(text); }
+  UtcTime UtcNow() override { return system_.UtcNow(); }
+  std::string AnsiToUtf8(const std::string& text) override { return system_.AnsiToUtf8(text); }
+  std::string WindowsVersion() override { return system_.WindowsVersion(); }
 
  private:
   PluginEnv& system_;
@@ -493,6 +508,7 @@ int main(int argc, char** argv) {
   // Bring the tunnel up from a clean state.
   std::string output;
   const std::string conf = root + "\\" + TunnelName() + ".conf";
+  system.RemoveFile(conf);  // left by an earlier run
   if (system.WriteFile(conf, kTunnelConfig, "") != PluginEnv::WriteOutcome::kWritten) {
     std::fprintf(stderr, "bench_command_runner: cannot write %s\n", conf.c_str());
     return 1;

@@ -1,6 +1,7 @@
 // The plugin log and the command runner.
 //
-// PluginLog writes one "[WireGuardPlugin] " line to the debugger output.
+// PluginLog writes one "[WireGuardPlugin] " line to the debugger output and
+// to the log file for support.
 // ExecuteCommand decides whether a command needs the command interpreter,
 // has the platform run it as a hidden child with its output captured, and
 // logs the outcome; the process handling itself (pipes, the reader, the
@@ -61,7 +62,9 @@ std::optional<CommandLine> CommandLineFor(const std::string& command,
 }  // namespace
 
 void WireguardPlugin::PluginLog(const std::string& message) {
-  env_.DebugOutput(kLogPrefix + message);
+  const std::string line = support_log_.Hide(kLogPrefix + message);
+  env_.DebugOutput(line);
+  support_log_.Write(line);
 }
 
 int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& output) {

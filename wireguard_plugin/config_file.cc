@@ -5,6 +5,12 @@
 // text becomes CR LF (an existing CR LF therefore becomes CR CR LF); no other
 // byte changes. It holds the tunnel's private key, so it gets a protected
 // DACL that lets only SYSTEM (the tunnel service) and Administrators in.
+//
+// A save never touches the file in place: the new bytes go into a temporary
+// file beside it, made with that DACL, flushed to the disk and then moved
+// over the old file in one step. A save that fails at any point (a full
+// disk, a crash, an antivirus in the way) leaves the previous configuration
+// whole, which the tunnel service reads at its next start.
 #include <string>
 
 #include "wireguard_plugin/wireguard_plugin.h"
@@ -29,6 +35,8 @@ std::string WithCrLf(const std::string& text) {
 
 std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   PluginLog("SaveConfigToFile called");
+  // Its keys are hidden from the log before any tool can echo them.
+  support_log_.HideKeysOf(config);
 
   std::optional<std::string> program_data = env_.ShellFolder(kCsidlCommonAppData);
   if (!program_data) {
@@ -47,20 +55,14 @@ std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   PluginLog("Config directory: " + folder);
 
   const std::string file = folder + "\\" + TunnelName() + ".conf";
-  const std::string bytes = WithCrLf(config);
-  PluginEnv::WriteOutcome outcome = env_.WriteFile(file, bytes, kConfigFileSddl);
-  if (outcome == PluginEnv::WriteOutcome::kProtectionFailed) {
-    // An existing file whose access cannot be narrowed (written, say, by an
-    // earlier version with the folder's inherited access, which lets every
-    // local user read it) is replaced by a new one created with the
-    // protected descriptor. The key never goes into the old file.
-    PluginLog("Config file access cannot be restricted, replacing the file");
-    outcome = env_.RemoveFile(file) ? PluginEnv::WriteOutcome::kOpenFailed
-                                    : env_.WriteFile(file, bytes, kConfigFileSddl);
-  }
-  if (outcome != PluginEnv::WriteOutcome::kWritten) {
-    // Not opened, or opened but not completely written: either way the
-    // tunnel service would read something other than what the UI sent.
+  const std::string temporary = file + ".tmp";
+  // One left by an interrupted save goes first: the temporary file must be
+  // one we create, with our DACL, never one found there.
+  env_.RemoveFile(temporary);
+  if (env_.WriteFile(temporary, WithCrLf(config), kConfigFileSddl) !=
+          PluginEnv::WriteOutcome::kWritten ||
+      !env_.MoveFileOver(temporary, file)) {
+    env_.RemoveFile(temporary);
     PluginLog("Failed to save config file");
     return std::string();
   }

@@ -1,5 +1,5 @@
 // The configuration file and the Documents folder over the fake platform.
-#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +9,7 @@ namespace {
 
 const char kFolder[] = "C:\\ProgramData\\WireGuard\\Configurations";
 const char kFile[] = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf";
+const char kTemp[] = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf.tmp";
 
 class ConfigFileTest : public PluginTest {
  protected:
@@ -16,22 +17,16 @@ class ConfigFileTest : public PluginTest {
 };
 
 TEST_F(ConfigFileTest, SavedBytesHaveCrLfLineEndsAndNothingElseChanges) {
-  EXPECT_EQ(plugin_.SaveConfigToFile("A\nB\n"), kFile);
-  EXPECT_EQ(env_.files[kFile], "A\r\nB\r\n");
-
-  // Each save replaces the whole file, a shorter text included.
-  EXPECT_EQ(plugin_.SaveConfigToFile("A\r\nB"), kFile);
-  EXPECT_EQ(env_.files[kFile], "A\r\r\nB");
-
+  // Replacing the whole file, empty saves included, is checked on Wine.
   const std::string raw("\xEF\xBB\xBF[Interface]\x00\xD0\x9F", 16);
-  EXPECT_EQ(plugin_.SaveConfigToFile(raw), kFile);
-  EXPECT_EQ(env_.files[kFile], raw);
-
-  EXPECT_EQ(plugin_.SaveConfigToFile(""), kFile);
-  EXPECT_EQ(env_.files[kFile], "");
+  EXPECT_EQ(plugin_.SaveConfigToFile(raw + "A\nB\r\n"), kFile);
+  EXPECT_EQ(env_.files[kFile], raw + "A\r\nB\r\r\n");
 }
 
-TEST_F(ConfigFileTest, ASaveLogsEachStepAndMakesTheFoldersFirst) {
+TEST_F(ConfigFileTest, ASaveWritesAProtectedTemporaryFileAndMovesItIntoPlace) {
+  // A temporary file left by an interrupted save, with whatever access.
+  env_.paths.insert(kTemp);
+  env_.files[kTemp] = "stale";
   EXPECT_EQ(plugin_.SaveConfigToFile("[Interface]\n"), kFile);
   EXPECT_EQ(env_.logs, (std::vector<std::string>{
                            Log("SaveConfigToFile called"),
@@ -39,85 +34,58 @@ TEST_F(ConfigFileTest, ASaveLogsEachStepAndMakesTheFoldersFirst) {
                            Log(std::string("Config directory: ") + kFolder),
                            Log(std::string("Config file saved successfully: ") + kFile),
                        }));
-  // Folders first, then the file.
-  auto at = [&](const std::string& event) {
-    return std::find(env_.events.begin(), env_.events.end(), event) - env_.events.begin();
-  };
-  EXPECT_LT(at(std::string("mkdir ") + kFolder), at(std::string("write ") + kFile));
-  EXPECT_LT(at(std::string("write ") + kFile), static_cast<long>(env_.events.size()));
+  std::vector<std::string> steps;
+  for (const std::string& e : env_.events) {
+    if (e.rfind("log ", 0) != 0) steps.push_back(e);
+  }
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       std::string("mkdir ") + kFolder,
+                       std::string("remove ") + kTemp,
+                       std::string("write ") + kTemp,
+                       std::string("replace ") + kTemp + " " + kFile,
+                   }));
+  EXPECT_EQ(env_.paths.count(kTemp), 0u);
+  // Created with a protected DACL for SYSTEM and Administrators only.
+  EXPECT_EQ(env_.file_sddl[kFile], "D:P(A;;FA;;;SY)(A;;FA;;;BA)");
 }
 
-TEST_F(ConfigFileTest, EveryFailureGivesAnEmptyResultAndItsLine) {
-  env_.blocked_folders = {kFolder};  // e.g. a file named Configurations
-  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
-  EXPECT_EQ(env_.logs.back(), Log("Failed to save config file"));
-  EXPECT_EQ(CountLogged(std::string("Config directory: ") + kFolder), 0);
-  EXPECT_EQ(env_.files.count(kFile), 0u);
-
-  env_.blocked_folders.clear();
-  env_.logs.clear();
-  env_.unwritable = {kFile};
-  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
-  EXPECT_EQ(env_.logs.back(), Log("Failed to save config file"));
-
-  env_.unwritable.clear();
-  env_.logs.clear();
-  env_.write_fails = {kFile};  // opened, but the write or the close failed
-  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
-  EXPECT_EQ(env_.logs.back(), Log("Failed to save config file"));
-  EXPECT_EQ(CountLogged(std::string("Config file saved successfully: ") + kFile), 0);
-
-  env_.logs.clear();
-  env_.shell_folders.clear();
-  EXPECT_EQ(plugin_.SaveConfigToFile("x"), "");
-  EXPECT_EQ(env_.logs, (std::vector<std::string>{Log("SaveConfigToFile called"),
-                                                 Log("Failed to get ProgramData path")}));
-}
-
-// An existing file, written with the folder's inherited access (readable by
-// every user), whose DACL cannot be narrowed: it is replaced by a new,
-// protected file, or the save fails; the key never lands in an open file.
-TEST_F(ConfigFileTest, AFileThatCannotBeProtectedIsReplacedOrTheSaveFails) {
-  const char kKeyConfig[] = "PrivateKey = new\n";
+// Whichever step fails, the previous configuration stays byte for byte and
+// no temporary file of ours is left behind.
+TEST_F(ConfigFileTest, AFailedStepKeepsThePreviousFileWhole) {
   const struct {
     const char* name;
-    bool removable;
-    bool rewrite_fails;
-    bool saved;
+    std::function<void(FakePluginEnv&)> fault;
   } cases[] = {
-      {"removed and written anew", true, false, true},
-      {"cannot be removed", false, false, false},
-      {"removed, but the new file cannot be written", true, true, false},
+      {"the folder cannot be made", [](FakePluginEnv& e) { e.blocked_folders = {kFolder}; }},
+      {"the temporary file cannot be created", [](FakePluginEnv& e) { e.unwritable = {kTemp}; }},
+      {"the disk fills up", [](FakePluginEnv& e) { e.write_fails = {kTemp}; }},
+      {"the flush fails", [](FakePluginEnv& e) { e.flush_fails = {kTemp}; }},
+      {"the replace fails", [](FakePluginEnv& e) { e.unreplaceable = {kFile}; }},
+      {"someone else's temporary file cannot be removed",
+       [](FakePluginEnv& e) {
+         e.paths.insert(kTemp);
+         e.files[kTemp] = "theirs";
+         e.unremovable[kTemp] = "Access is denied.";
+       }},
+      {"no ProgramData folder", [](FakePluginEnv& e) { e.shell_folders.clear(); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    env_.events.clear();
-    env_.logs.clear();
-    env_.paths = {kFile};
-    env_.files = {{kFile, "PrivateKey = old\r\n"}};
-    env_.file_sddl = {{kFile, ""}};
-    env_.unprotectable = {kFile};
-    env_.unremovable.clear();
-    if (!c.removable) env_.unremovable[kFile] = "Access is denied.";
-    env_.write_fails.clear();
-    if (c.rewrite_fails) env_.write_fails = {kFile};
+    FakePluginEnv env;
+    env.shell_folders[kCsidlCommonAppData] = "C:\\ProgramData";
+    env.paths = {kFolder, kFile};
+    env.files[kFile] = "PrivateKey = old\r\n";
+    c.fault(env);
+    WireguardPlugin plugin(nullptr, env);
 
-    EXPECT_EQ(plugin_.SaveConfigToFile(kKeyConfig), c.saved ? kFile : "");
-    EXPECT_EQ(env_.logs.back(),
-              Log(c.saved ? std::string("Config file saved successfully: ") + kFile
-                          : std::string("Failed to save config file")));
-    if (env_.files.count(kFile) && env_.files[kFile].find("new") != std::string::npos) {
-      EXPECT_FALSE(env_.file_sddl[kFile].empty()) << "the key went into an open file";
-    }
-    if (c.saved) {
-      EXPECT_EQ(env_.files[kFile], "PrivateKey = new\r\n");
-      std::vector<std::string> file_events;
-      for (const std::string& e : env_.events) {
-        if (e.rfind("write ", 0) == 0 || e.rfind("remove ", 0) == 0) file_events.push_back(e);
-      }
-      EXPECT_EQ(file_events, (std::vector<std::string>{std::string("write ") + kFile,
-                                                       std::string("remove ") + kFile,
-                                                       std::string("write ") + kFile}));
+    EXPECT_EQ(plugin.SaveConfigToFile("PrivateKey = new\n"), "");
+    EXPECT_EQ(env.files[kFile], "PrivateKey = old\r\n");
+    EXPECT_EQ(env.logs.back(), Log(env.shell_folders.empty() ? "Failed to get ProgramData path"
+                                                             : "Failed to save config file"));
+    if (env.unremovable.empty()) {
+      EXPECT_EQ(env.paths.count(kTemp), 0u);
+    } else {
+      EXPECT_EQ(env.files[kTemp], "theirs");  // never written into
     }
   }
 }

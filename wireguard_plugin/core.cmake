@@ -7,6 +7,7 @@ add_library(orva_wireguard_plugin STATIC
   command_runner.cc
   detection.cc
   config_file.cc
+  support_log.cc
   status.cc
   call_worker.cc)
 if(WIN32)
@@ -21,6 +22,7 @@ orva_add_gtest(wireguard_plugin_core_test
     ${CMAKE_CURRENT_LIST_DIR}/command_runner_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/detection_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/config_file_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/support_log_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/status_test.cc
   LIBRARIES orva_wireguard_plugin
   LABELS plugin)
@@ -50,4 +52,12 @@ if(WIN32)
   # Changes Program Files, ProgramData, the registry, and owns the debug
   # output buffer while it runs.
   set_tests_properties(wireguard_plugin_win32_test PROPERTIES RUN_SERIAL TRUE)
+
+  # A save on a full disk, for real: the configuration folder on a 16 KiB
+  # tmpfs (mounted by the script; skipped where nothing can be mounted).
+  add_test(NAME wireguard_plugin_small_disk
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/testing/small_disk_test.sh
+                   $<TARGET_FILE:wireguard_plugin_win32_test>)
+  set_tests_properties(wireguard_plugin_small_disk PROPERTIES
+                       SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 120 LABELS "windows;plugin")
 endif()

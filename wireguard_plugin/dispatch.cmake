@@ -17,6 +17,8 @@ target_link_libraries(orva_wireguard_plugin PUBLIC orva_method_channel)
 if(WIN32)
   # RegistrarCache lives in the engine embedding layer.
   target_sources(orva_wireguard_plugin PRIVATE ${CMAKE_CURRENT_LIST_DIR}/registration.cc)
+  set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/registration.cc APPEND PROPERTY
+               COMPILE_DEFINITIONS "ORVA_PROGRAM_VERSION=\"${PROJECT_VERSION}\"")
   target_link_libraries(orva_wireguard_plugin PUBLIC orva_engine_client)
 endif()
 

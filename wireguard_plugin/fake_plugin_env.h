@@ -33,9 +33,12 @@ class FakePluginEnv : public PluginEnv {
   std::string module_file_name = "C:\\Program Files\\ORVA VPN\\orva_vpn.exe";
   std::string system_folder = "C:\\Windows\\system32";
   std::set<std::string> blocked_folders;    // CreateDirectories fails for these
-  std::set<std::string> unwritable;         // WriteFile cannot open these
-  std::set<std::string> write_fails;        // WriteFile opens but the write fails
-  std::set<std::string> unprotectable;      // existing files whose DACL cannot be set
+  std::set<std::string> unwritable;         // WriteFile and AppendFile cannot open these
+  std::set<std::string> write_fails;        // WriteFile opens, writes half, then fails
+  std::set<std::string> flush_fails;        // WriteFile writes all, the flush fails
+  std::set<std::string> unreplaceable;      // MoveFileOver fails with these as |to|
+  std::map<std::string, std::string> folder_sddl;  // descriptor given by CreateProtectedFolder
+  UtcTime now{2026, 12, 7, 3, 4, 5, 67};
   std::map<std::string, std::string> unremovable;  // path -> error text
 
   // --- Scripted processes. Default: exits 0 with no output.
@@ -46,7 +49,7 @@ class FakePluginEnv : public PluginEnv {
   // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>" (the
   // start), "installer-wait" (the wait for a started installer begins),
   // "broadcast", "sleep <ms>", "log <text>", "write <path>", "remove <path>",
-  // "mkdir <path>".
+  // "mkdir <path>", "replace <from> <to>".
   std::vector<std::string> events;
   std::vector<std::string> logs;        // DebugOutput texts only
   std::vector<std::string> runs;        // RunHidden command lines only
@@ -124,17 +127,49 @@ class FakePluginEnv : public PluginEnv {
     return true;
   }
 
+  bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override {
+    if (!CreateDirectories(path)) return false;
+    folder_sddl[path] = sddl;
+    return true;
+  }
+
   WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                          const std::string& sddl) override {
     events.push_back("write " + path);
-    if (unwritable.count(path)) return WriteOutcome::kOpenFailed;
-    if (!sddl.empty() && unprotectable.count(path) && paths.count(path)) {
-      return WriteOutcome::kProtectionFailed;  // nothing written, the old file stays
-    }
+    if (unwritable.count(path) || paths.count(path)) return WriteOutcome::kOpenFailed;
     paths.insert(path);
-    files[path] = write_fails.count(path) ? std::string() : bytes;
     file_sddl[path] = sddl;
-    return write_fails.count(path) ? WriteOutcome::kWriteFailed : WriteOutcome::kWritten;
+    if (write_fails.count(path)) {
+      files[path] = bytes.substr(0, bytes.size() / 2);  // the disk filled up
+      return WriteOutcome::kWriteFailed;
+    }
+    files[path] = bytes;
+    return flush_fails.count(path) ? WriteOutcome::kFlushFailed : WriteOutcome::kWritten;
+  }
+
+  bool MoveFileOver(const std::string& from, const std::string& to) override {
+    events.push_back("replace " + from + " " + to);
+    if (unreplaceable.count(to) || !paths.count(from)) return false;
+    files[to] = files[from];
+    file_sddl[to] = file_sddl[from];
+    paths.insert(to);
+    paths.erase(from);
+    files.erase(from);
+    file_sddl.erase(from);
+    return true;
+  }
+
+  bool AppendFile(const std::string& path, const std::string& bytes) override {
+    if (unwritable.count(path)) return false;
+    paths.insert(path);
+    files[path] += bytes;
+    return true;
+  }
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second.size();
   }
 
   std::optional<std::string> RemoveFile(const std::string& path) override {
@@ -143,6 +178,7 @@ class FakePluginEnv : public PluginEnv {
     if (it != unremovable.end()) return it->second;
     paths.erase(path);
     files.erase(path);
+    file_sddl.erase(path);
     return std::nullopt;
   }
 
@@ -162,6 +198,11 @@ class FakePluginEnv : public PluginEnv {
     events.push_back("log " + text);
     logs.push_back(text);
   }
+
+  UtcTime UtcNow() override { return now; }
+  // The fake machine's ANSI code page is UTF-8.
+  std::string AnsiToUtf8(const std::string& text) override { return text; }
+  std::string WindowsVersion() override { return "10.0.19045"; }
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_FAKE_PLUGIN_ENV_H_

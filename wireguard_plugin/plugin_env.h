@@ -133,17 +133,37 @@ class PluginEnv {
   // does not exist afterwards (a file in the way, access denied).
   virtual bool CreateDirectories(const std::string& path) = 0;
 
-  enum class WriteOutcome { kOpenFailed, kProtectionFailed, kWriteFailed, kWritten };
-  // Creates or truncates |path| and writes |bytes| unchanged (binary). A
-  // non-empty |sddl| (SDDL text) is the file's security descriptor: given to
-  // a new file, and its DACL applied to an existing one before anything is
-  // written; an SDDL text that cannot be converted fails the open. Empty
-  // means the folder's inherited default. kProtectionFailed: the file exists
-  // and its DACL could not be applied (nor could it be opened to apply it);
-  // none of |bytes| was written. kWriteFailed covers a failed write and a
-  // failed close.
+  // As CreateDirectories, and the last folder of |path| gets the security
+  // descriptor |sddl| (SDDL text): given to it when it is made, its DACL
+  // applied (protected, so nothing is inherited) when it exists already.
+  // False when the folder is not there with that DACL afterwards.
+  virtual bool CreateProtectedFolder(const std::string& path, const std::string& sddl) = 0;
+
+  enum class WriteOutcome { kOpenFailed, kWriteFailed, kFlushFailed, kWritten };
+  // Creates the new file |path| and writes |bytes| unchanged (binary), then
+  // flushes them to the disk (FlushFileBuffers) and closes it. Anything
+  // already at |path| fails the open: a file made by someone else is never
+  // written into. A non-empty |sddl| (SDDL text) is the file's security
+  // descriptor from its creation on; an SDDL text that cannot be converted
+  // fails the open. Empty means the folder's inherited default. kWriteFailed
+  // covers a failed write (a full disk) and a failed close. A file that was
+  // created stays, whatever the outcome: removing it is the caller's job.
   virtual WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                                  const std::string& sddl) = 0;
+
+  // Puts the file |from| in the place of |to| in one step, replacing any
+  // file there, and returns once that is on the disk (MoveFileExW with
+  // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). False when the move
+  // did not happen: both files are then as they were.
+  virtual bool MoveFileOver(const std::string& from, const std::string& to) = 0;
+
+  // Appends |bytes| to the file |path|, which is created (with the folder's
+  // inherited access) when missing. False when not all of them were written.
+  virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
+
+  // The size of the file at |path| in bytes; no value when there is none or
+  // it cannot be read.
+  virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
 
   // Removes the file at |path|. No value on success; otherwise the error's
   // message text, as the standard library's filesystem error states it.
@@ -161,6 +181,19 @@ class PluginEnv {
 
   // One OutputDebugStringA call with |text|.
   virtual void DebugOutput(const std::string& text) = 0;
+
+  // The current time in UTC (GetSystemTime).
+  struct UtcTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+  };
+  virtual UtcTime UtcNow() = 0;
+
+  // |text|, in the system's ANSI code page, as UTF-8.
+  virtual std::string AnsiToUtf8(const std::string& text) = 0;
+
+  // The version of Windows that runs us, "major.minor.build" (for example
+  // "10.0.19045"), or "unknown".
+  virtual std::string WindowsVersion() = 0;
 };
 
 // The process-wide Win32 implementation (Windows builds only).

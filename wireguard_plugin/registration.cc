@@ -55,6 +55,8 @@ void WireguardPluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef regis
   }
   std::unique_ptr<WireguardPlugin> plugin =
       CreateBoundWireguardPlugin(wrapper->GetMessenger(), SystemPluginEnv());
+  // The log file's start line goes first, ahead of every call.
+  plugin->StartSupportLog(ORVA_PROGRAM_VERSION);
   wrapper->AddPlugin(std::make_unique<WorkerStopper>(plugin.get()));
   WireguardPluginHolder::Instance().Store(std::move(plugin));
 }

@@ -43,6 +43,33 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
+// |sddl| as a security descriptor in |descriptor|; an empty text leaves it
+// empty (the inherited default). False when the text cannot be converted.
+bool ConvertSddl(const std::string& sddl, UniqueLocal& descriptor) {
+  if (sddl.empty()) return true;
+  PSECURITY_DESCRIPTOR converted = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                              &converted, nullptr)) {
+    return false;
+  }
+  descriptor.Reset(converted);
+  return true;
+}
+
+// Writes all of |bytes| to |file|, in pieces of at most 1 MiB.
+bool WriteAllTo(HANDLE file, const std::string& bytes) {
+  size_t offset = 0;
+  while (offset < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data() + offset, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    offset += written;
+  }
+  return true;
+}
+
 // CreateProcessA wants a writable, zero-terminated command line.
 std::vector<char> WritableCommandLine(const std::string& command_line) {
   std::vector<char> buffer(command_line.begin(), command_line.end());
@@ -346,62 +373,77 @@ bool Win32PluginEnv::CreateDirectories(const std::string& path) {
   }
 }
 
+bool Win32PluginEnv::CreateProtectedFolder(const std::string& path, const std::string& sddl) {
+  std::wstring wide = Widen(path);
+  const size_t last = path.find_last_of('\\');
+  UniqueLocal descriptor;
+  if (wide.empty() || last == std::string::npos || !ConvertSddl(sddl, descriptor) ||
+      !CreateDirectories(path.substr(0, last))) {
+    return false;
+  }
+
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  attributes.lpSecurityDescriptor = descriptor.Get();
+  if (::CreateDirectoryW(wide.c_str(), &attributes)) return true;
+  if (::GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  // Made before, by us or by anyone: it gets the same DACL now.
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  const DWORD attributes_now = ::GetFileAttributesW(wide.c_str());
+  return attributes_now != INVALID_FILE_ATTRIBUTES &&
+         (attributes_now & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         ::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) && present &&
+         ::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+}
+
 PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const std::string& bytes,
                                                   const std::string& sddl) {
   std::wstring wide = Widen(path);
   if (wide.empty()) return WriteOutcome::kOpenFailed;
-
   UniqueLocal descriptor;
+  if (!ConvertSddl(sddl, descriptor)) return WriteOutcome::kOpenFailed;
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
-  if (!sddl.empty()) {
-    PSECURITY_DESCRIPTOR converted = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                                &converted, nullptr)) {
-      return WriteOutcome::kOpenFailed;  // never write without the protection asked for
-    }
-    descriptor.Reset(converted);
-    attributes.lpSecurityDescriptor = converted;
-  }
+  attributes.lpSecurityDescriptor = descriptor.Get();
 
-  UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE | (sddl.empty() ? 0 : WRITE_DAC),
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  &attributes, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  const DWORD open_error = ::GetLastError();  // ERROR_ALREADY_EXISTS after opening a file
-  if (!file) {
-    // An existing file that refuses us the access to change its DACL keeps
-    // whatever access it had: the caller has to replace it.
-    if (!sddl.empty() && open_error == ERROR_ACCESS_DENIED && Exists(path)) {
-      return WriteOutcome::kProtectionFailed;
-    }
-    return WriteOutcome::kOpenFailed;
-  }
-
-  if (!sddl.empty() && open_error == ERROR_ALREADY_EXISTS) {
-    // CreateFile applies the descriptor only to a file it creates; an
-    // existing one gets the same DACL here, before it receives any byte.
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    if (!::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) || !present ||
-        ::SetSecurityInfo(file.Get(), SE_FILE_OBJECT,
-                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, dacl, nullptr) != ERROR_SUCCESS) {
-      return WriteOutcome::kProtectionFailed;
-    }
-  }
-
-  size_t offset = 0;
-  while (offset < bytes.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
-    DWORD written = 0;
-    if (!::WriteFile(file.Get(), bytes.data() + offset, chunk, &written, nullptr) || written == 0) {
-      return WriteOutcome::kWriteFailed;
-    }
-    offset += written;
-  }
+  // CREATE_NEW: the descriptor is applied only to a file the call creates.
+  UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return WriteOutcome::kOpenFailed;
+  if (!WriteAllTo(file.Get(), bytes)) return WriteOutcome::kWriteFailed;
+  if (!::FlushFileBuffers(file.Get())) return WriteOutcome::kFlushFailed;
   if (!::CloseHandle(file.Release())) return WriteOutcome::kWriteFailed;
   return WriteOutcome::kWritten;
+}
+
+bool Win32PluginEnv::MoveFileOver(const std::string& from, const std::string& to) {
+  std::wstring wide_from = Widen(from);
+  std::wstring wide_to = Widen(to);
+  return !wide_from.empty() && !wide_to.empty() &&
+         ::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& bytes) {
+  std::wstring wide = Widen(path);
+  if (wide.empty()) return false;
+  UniqueHandle file(::CreateFileW(wide.c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && WriteAllTo(file.Get(), bytes) && ::CloseHandle(file.Release());
+}
+
+std::optional<uint64_t> Win32PluginEnv::FileSize(const std::string& path) {
+  std::wstring wide = Widen(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (wide.empty() || !::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+    return std::nullopt;
+  }
+  return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
 std::optional<std::string> Win32PluginEnv::RemoveFile(const std::string& path) {
@@ -422,6 +464,49 @@ void Win32PluginEnv::Sleep(uint32_t milliseconds) {
 }
 
 void Win32PluginEnv::DebugOutput(const std::string& text) { ::OutputDebugStringA(text.c_str()); }
+
+PluginEnv::UtcTime Win32PluginEnv::UtcNow() {
+  SYSTEMTIME now{};
+  ::GetSystemTime(&now);
+  UtcTime time;
+  time.year = now.wYear;
+  time.month = now.wMonth;
+  time.day = now.wDay;
+  time.hour = now.wHour;
+  time.minute = now.wMinute;
+  time.second = now.wSecond;
+  time.millisecond = now.wMilliseconds;
+  return time;
+}
+
+std::string Win32PluginEnv::AnsiToUtf8(const std::string& text) {
+  std::wstring wide = Widen(text);
+  if (wide.empty()) return std::string();
+  const int wide_length = static_cast<int>(wide.size());
+  int length =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::string();
+  std::string utf8(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, utf8.data(), length, nullptr,
+                        nullptr);
+  return utf8;
+}
+
+std::string Win32PluginEnv::WindowsVersion() {
+  // GetVersionEx answers what the executable's manifest declares it supports;
+  // RtlGetVersion answers what runs.
+  using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  auto get_version = ntdll == nullptr
+                         ? nullptr
+                         : reinterpret_cast<RtlGetVersionFunction>(
+                               reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  if (get_version == nullptr || get_version(&info) != 0) return "unknown";
+  return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
+         std::to_string(info.dwBuildNumber);
+}
 
 PluginEnv& SystemPluginEnv() {
   static Win32PluginEnv env;

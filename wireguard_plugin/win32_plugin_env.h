@@ -42,11 +42,18 @@ class Win32PluginEnv : public PluginEnv {
   std::optional<std::string> ShortPathName(const std::string& path) override;
   std::string ModuleFileName() override;
   bool CreateDirectories(const std::string& path) override;
+  bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override;
   WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                          const std::string& sddl) override;
+  bool MoveFileOver(const std::string& from, const std::string& to) override;
+  bool AppendFile(const std::string& path, const std::string& bytes) override;
+  std::optional<uint64_t> FileSize(const std::string& path) override;
   std::optional<std::string> RemoveFile(const std::string& path) override;
   void Sleep(uint32_t milliseconds) override;
   void DebugOutput(const std::string& text) override;
+  UtcTime UtcNow() override;
+  std::string AnsiToUtf8(const std::string& text) override;
+  std::string WindowsVersion() override;
   void SetInterrupted(bool interrupted) override;
 
  private:

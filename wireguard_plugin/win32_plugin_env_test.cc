@@ -9,13 +9,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "codec/method_channel.h"
 #include "tools/debug_output_listener/debug_output_capture.h"
+#include "wireguard_plugin/support_log.h"
 #include "wireguard_plugin/unique_handle.h"
 #include "wireguard_plugin/win32_plugin_env.h"
 #include "wireguard_plugin/wireguard_plugin.h"
@@ -270,11 +274,47 @@ TEST_F(Win32PluginTest, ConfigurationFileHoldsTheTextWithCrLf) {
   EXPECT_EQ(ReadAll(kConfigFile), "[Interface]\r\nPrivateKey = k\r\r\n");
   EXPECT_EQ(env_.logs.back(), Log(std::string("Config file saved successfully: ") + kConfigFile));
 
-  // The second save replaces the first (the file now exists with its DACL).
+  // The second save replaces the first, and removes the temporary file an
+  // interrupted save left.
+  const std::string temporary = std::string(kConfigFile) + ".tmp";
+  WriteAll(temporary, "left by a crash");
   EXPECT_EQ(plugin_.SaveConfigToFile("second"), kConfigFile);
   EXPECT_EQ(ReadAll(kConfigFile), "second");
   EXPECT_EQ(plugin_.SaveConfigToFile(""), kConfigFile);
   EXPECT_EQ(ReadAll(kConfigFile), "");
+  EXPECT_FALSE(env_.Exists(temporary));
+}
+
+// WireGuard's configuration folder on a real disk of a few KiB: a tmpfs that
+// testing/small_disk_test.sh mounts and names in ORVA_TEST_SMALL_DISK.
+TEST(Win32SmallDisk, AFullDiskKeepsThePreviousConfigurationAndNoTemporaryFile) {
+  const char* disk = std::getenv("ORVA_TEST_SMALL_DISK");
+  if (disk == nullptr) GTEST_SKIP() << "no small disk: testing/small_disk_test.sh runs this one";
+  class SmallDiskEnv : public RecordingEnv {
+   public:
+    explicit SmallDiskEnv(std::string disk) : disk_(std::move(disk)) {}
+    std::optional<std::string> ShellFolder(int csidl) override {
+      return csidl == kCsidlCommonAppData ? disk_ : RecordingEnv::ShellFolder(csidl);
+    }
+
+   private:
+    std::string disk_;
+  } env(disk);
+  WireguardPlugin plugin(nullptr, env);
+  const std::string file = std::string(disk) + "\\WireGuard\\Configurations\\orva_divuv.conf";
+  ASSERT_EQ(plugin.SaveConfigToFile("[Interface]\nPrivateKey = old\n"), file);
+
+  const size_t too_large[] = {13 * 1024, 64 * 1024};  // the space left, the whole disk
+  for (size_t size : too_large) {
+    SCOPED_TRACE(size);
+    EXPECT_EQ(plugin.SaveConfigToFile(std::string(size, 'x')), "");
+    EXPECT_EQ(env.logs.back(), Log("Failed to save config file"));
+    EXPECT_TRUE(ReadAll(file) == "[Interface]\r\nPrivateKey = old\r\n") << "the old file is gone";
+    EXPECT_FALSE(env.Exists(file + ".tmp"));
+  }
+  // The space came back with the temporary file.
+  EXPECT_EQ(plugin.SaveConfigToFile(std::string(8 * 1024, 'y')), file);
+  EXPECT_TRUE(ReadAll(file) == std::string(8 * 1024, 'y'));
 }
 
 TEST_F(Win32PluginTest, FileInTheWayOfTheFolderFailsTheSave) {
@@ -314,6 +354,34 @@ TEST(Win32PluginDebugOutput, LogLinesReachTheDebugOutputBufferOneByOne) {
                 Log("Command result code: 0"),
                 Log("Command output: two\nlines"),
             }));
+}
+
+// --- The log file for support ----------------------------------------------
+// Wine keeps no ACLs: the folder's descriptor is checked at the seam
+// (support_log_test.cc); here the real files.
+
+const char kLogFile[] = "C:\\ProgramData\\ORVA VPN\\logs\\plugin.log";
+
+TEST_F(Win32PluginTest, LogFileHoldsStampedUtf8Lines) {
+  SetAside earlier("C:\\ProgramData\\ORVA VPN");
+  Cleanup files({kLogFile, "C:\\ProgramData\\ORVA VPN\\logs", "C:\\ProgramData\\ORVA VPN"});
+  // The conversion is checked where the ANSI code page is 1252 (a Wine
+  // prefix made in an English or C locale); elsewhere with ASCII only.
+  const bool cp1252 = ::GetACP() == 1252;
+  const std::string stamp = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z ";
+  const std::string start =
+      stamp + "Program start: ORVA VPN 1\\.2\\.3, Windows \\d+\\.\\d+\\.\\d+\\r\\n";
+  SupportLog log(env_);
+  log.Start("1.2.3");
+  log.Write(Log(std::string(cp1252 ? "caf\xE9" : "cafe") + " output: a\nb\r\n"));
+  EXPECT_TRUE(std::regex_match(
+      ReadAll(kLogFile), std::regex(start + stamp + "\\[WireGuardPlugin\\] " +
+                                    (cp1252 ? "caf\xC3\xA9" : "cafe") + " output: a\\r\\nb\\r\\n")))
+      << ReadAll(kLogFile);
+  // The next start finds the folder and the file and carries on.
+  SupportLog(env_).Start("1.2.3");
+  EXPECT_TRUE(std::regex_search(ReadAll(kLogFile), std::regex("\\n" + start + "$")));
+  EXPECT_EQ(Count(env_.logs, Log(std::string("Log file cannot be written: ") + kLogFile)), 0);
 }
 
 }  // namespace

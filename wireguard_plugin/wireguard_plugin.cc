@@ -39,6 +39,10 @@ void WireguardPlugin::EnqueueMethodCall(const flutter::MethodCall& call,
   worker_.Post([this, queued] { HandleMethodCall(queued->call, std::move(queued->result)); });
 }
 
+void WireguardPlugin::StartSupportLog(const std::string& program_version) {
+  worker_.Post([this, program_version] { support_log_.Start(program_version); });
+}
+
 void WireguardPlugin::Shutdown(const std::function<void()>& while_waiting) {
   // Queued calls go first, so that the running call, released by the
   // interruption, cannot hand over to one of them. While interrupted, every

@@ -10,6 +10,7 @@
 //
 // The operations are spread over files by concern:
 //   command_runner.cc  PluginLog, ExecuteCommand
+//   support_log.cc     the log file for support (SupportLog)
 //   detection.cc       IsWireguardInstalled, GetWireguardDirectory, GetShortPath
 //   config_file.cc     SaveConfigToFile, GetDocumentsPath
 //   status.cc          GetVPNStatus, GetTransferStats
@@ -28,6 +29,7 @@
 
 #include "wireguard_plugin/call_worker.h"
 #include "wireguard_plugin/plugin_env.h"
+#include "wireguard_plugin/support_log.h"
 
 namespace flutter {
 class MethodCall;
@@ -76,6 +78,11 @@ class WireguardPlugin {
   // CallWorker::Stop). The destructor does the same; later calls do nothing.
   void Shutdown(const std::function<void()>& while_waiting = {});
 
+  // Starts the log file for support (see support_log.h) on the worker
+  // thread, ahead of every call queued later: the window's thread never
+  // waits on the disk. Without it the plugin logs to the debugger only.
+  void StartSupportLog(const std::string& program_version);
+
   // Routes one call by its method name and answers it exactly once.
   void HandleMethodCall(const flutter::MethodCall& call,
                         std::unique_ptr<flutter::MethodResult> result);
@@ -109,6 +116,7 @@ class WireguardPlugin {
  private:
   std::unique_ptr<MethodCallChannel> channel_;
   PluginEnv& env_;
+  SupportLog support_log_{env_};
   // Declared last: destroyed (stopped) first, while everything a running
   // call uses still exists.
   CallWorker worker_;

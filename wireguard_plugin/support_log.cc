@@ -1,0 +1,123 @@
+// SupportLog: see the header for the file's place, format and turnover.
+#include "wireguard_plugin/support_log.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+// Full access for LocalSystem and the Administrators group, handed down to
+// the files inside; nothing inherited from ProgramData, which lets every
+// user read.
+constexpr char kLogFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// Key values shorter than this are not real keys (a WireGuard key is 44
+// characters), and hiding them would blank ordinary words in the log.
+constexpr size_t kShortestHiddenKey = 8;
+
+std::string Stamp(const PluginEnv::UtcTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, t.millisecond);
+  return text;
+}
+
+// |text| with each line ending (CR LF, LF or CR) as CR LF, and one CR LF at
+// its end; line ends it already had at its end count as that one.
+std::string WithCrLfLines(const std::string& text) {
+  std::string lines;
+  lines.reserve(text.size() + 2);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      lines += "\r\n";
+    } else {
+      lines.push_back(text[i]);
+    }
+  }
+  while (lines.size() >= 2 && lines.compare(lines.size() - 2, 2, "\r\n") == 0)
+    lines.resize(lines.size() - 2);
+  return lines + "\r\n";
+}
+
+std::string Trimmed(const std::string& text) {
+  const char* kBlanks = " \t\r";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+bool IsKeyName(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return name == "privatekey" || name == "presharedkey";
+}
+
+}  // namespace
+
+void SupportLog::Start(const std::string& program_version) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (state_ != State::kOff) return;
+  std::optional<std::string> program_data = env_.ShellFolder(kCsidlCommonAppData);
+  if (!program_data) return Fail();
+  const std::string folder = *program_data + "\\ORVA VPN\\logs";
+  file_ = folder + "\\plugin.log";
+  if (!env_.CreateProtectedFolder(folder, kLogFolderSddl)) return Fail();
+  size_ = env_.FileSize(file_).value_or(0);
+  state_ = State::kOn;
+  Append(Stamp(env_.UtcNow()) + " Program start: ORVA VPN " + program_version + ", Windows " +
+         env_.WindowsVersion() + "\r\n");
+}
+
+void SupportLog::HideKeysOf(const std::string& config) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t start = 0;
+  while (start < config.size()) {
+    size_t end = config.find('\n', start);
+    if (end == std::string::npos) end = config.size();
+    const std::string line = config.substr(start, end - start);
+    start = end + 1;
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos || !IsKeyName(Trimmed(line.substr(0, equals)))) continue;
+    const std::string value = Trimmed(line.substr(equals + 1));
+    if (value.size() >= kShortestHiddenKey &&
+        std::find(hidden_.begin(), hidden_.end(), value) == hidden_.end()) {
+      hidden_.push_back(value);
+    }
+  }
+}
+
+std::string SupportLog::Hide(const std::string& line) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string shown = line;
+  for (const std::string& key : hidden_) {
+    static const std::string kHidden = "(hidden)";
+    for (size_t at = shown.find(key); at != std::string::npos;
+         at = shown.find(key, at + kHidden.size())) {
+      shown.replace(at, key.size(), kHidden);
+    }
+  }
+  return shown;
+}
+
+void SupportLog::Write(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (state_ != State::kOn) return;
+  Append(Stamp(env_.UtcNow()) + " " + WithCrLfLines(env_.AnsiToUtf8(line)));
+}
+
+void SupportLog::Append(const std::string& bytes) {
+  if (size_ > 0 && size_ + bytes.size() > kMaxFileBytes) {
+    if (!env_.MoveFileOver(file_, file_ + ".1")) return Fail();
+    size_ = 0;
+  }
+  if (!env_.AppendFile(file_, bytes)) return Fail();
+  size_ += bytes.size();
+}
+
+void SupportLog::Fail() {
+  state_ = State::kFailed;
+  env_.DebugOutput("[WireGuardPlugin] Log file cannot be written" +
+                   (file_.empty() ? std::string() : ": " + file_));
+}

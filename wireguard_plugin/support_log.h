@@ -1,0 +1,71 @@
+// SupportLog: the plugin's log file, the one a user can send to support.
+//
+// C:\ProgramData\ORVA VPN\logs\plugin.log (ProgramData as the shell reports
+// it) gets every plugin log line behind its UTC time stamp, as UTF-8 text
+// with CR LF line ends:
+//
+//   2026-12-07T03:04:05.067Z [WireGuardPlugin] HandleMethodCall: getStatus
+//
+// A message of several lines (a tool's output) keeps them; the lines after
+// its first have no time stamp. Each start of the program writes one line
+// first: "Program start: ORVA VPN <version>, Windows <version>". When the
+// next line would take the file past 1 MiB, the file becomes plugin.log.1
+// (replacing the one before) and a new one begins.
+//
+// The folder lets only SYSTEM and Administrators in: the lines carry peers'
+// public keys and endpoints. Private and preshared keys never get in, nor
+// into the debugger output: once a configuration has been saved, its key
+// values are hidden from every line (a tool may echo a key it cannot parse).
+//
+// Writing never fails the caller: a log that cannot be written costs one
+// debugger line, and after that the log is off for the rest of the run.
+// Thread-safe; in the product only the plugin's worker thread writes.
+#ifndef ORVA_WIREGUARD_PLUGIN_SUPPORT_LOG_H_
+#define ORVA_WIREGUARD_PLUGIN_SUPPORT_LOG_H_
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "wireguard_plugin/plugin_env.h"
+
+class SupportLog {
+ public:
+  // The size past which the file turns over.
+  static constexpr uint64_t kMaxFileBytes = uint64_t{1} << 20;
+
+  explicit SupportLog(PluginEnv& env) : env_(env) {}
+
+  // Opens the log (making its protected folder as needed) and writes the
+  // start line. Until then Write does nothing; later calls do nothing.
+  void Start(const std::string& program_version);
+
+  // Every private and preshared key value of the configuration text
+  // |config| is hidden from the lines given to Hide from now on.
+  void HideKeysOf(const std::string& config);
+
+  // |line| with every hidden key value replaced by "(hidden)".
+  std::string Hide(const std::string& line) const;
+
+  // Appends |line| (ANSI code page) with its time stamp, when the log is on.
+  void Write(const std::string& line);
+
+ private:
+  enum class State { kOff, kOn, kFailed };
+
+  // Appends one whole entry, turning the file over first when it would grow
+  // past kMaxFileBytes. Called under |mutex_|.
+  void Append(const std::string& bytes);
+  // The log cannot be written: one debugger line, then off.
+  void Fail();
+
+  PluginEnv& env_;
+  mutable std::mutex mutex_;
+  State state_ = State::kOff;
+  std::string file_;
+  uint64_t size_ = 0;
+  std::vector<std::string> hidden_;
+};
+
+#endif  // ORVA_WIREGUARD_PLUGIN_SUPPORT_LOG_H_

@@ -1,0 +1,129 @@
+// The log file for support over the fake platform: its lines, its turnover,
+// its folder, its failures, and a whole session that leaves no key in any
+// log. (Wine keeps no ACLs, so the folder's descriptor is checked here.)
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codec/method_call.h"
+#include "codec/standard_method_codec.h"
+#include "wireguard_plugin/fake_wireguard_machine.h"
+#include "wireguard_plugin/plugin_binding.h"
+#include "wireguard_plugin/support_log.h"
+#include "wireguard_plugin/testing/channel_messenger.h"
+
+namespace {
+
+const char kLogFolder[] = "C:\\ProgramData\\ORVA VPN\\logs";
+const std::string kLogFile = std::string(kLogFolder) + "\\plugin.log";
+const std::string kCannotWrite = "[WireGuardPlugin] Log file cannot be written: " + kLogFile;
+const char kStamp[] = "2026-12-07T03:04:05.067Z ";
+const std::string kStartLine =
+    kStamp + std::string("Program start: ORVA VPN 1.2.3, Windows 10.0.19045\r\n");
+
+struct LogTest : ::testing::Test {
+  LogTest() { env.shell_folders[kCsidlCommonAppData] = "C:\\ProgramData"; }
+  FakePluginEnv env;
+  SupportLog log{env};
+};
+
+TEST_F(LogTest, EachMessageBecomesStampedCrLfLinesInAProtectedFolder) {
+  log.Write("before the start: not kept");
+  log.Start("1.2.3");
+  const char* lines[] = {"one", "out: a\r\nb\nc\rd\r\n", "two ends\n\n"};
+  for (const char* line : lines) log.Write(line);
+  EXPECT_EQ(env.files[kLogFile], kStartLine + kStamp + "one\r\n" + kStamp +
+                                     "out: a\r\nb\r\nc\r\nd\r\n" + kStamp + "two ends\r\n");
+  EXPECT_TRUE(env.logs.empty());
+  // Only LocalSystem and Administrators, nothing inherited from ProgramData,
+  // handed down to the files.
+  EXPECT_EQ(env.folder_sddl[kLogFolder], "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+}
+
+TEST_F(LogTest, TurnsOverAtOneMebibyteKeepingOnePreviousFile) {
+  env.files[kLogFile] = std::string(500 * 1024, 'o');  // from an earlier run
+  log.Start("1.2.3");
+  for (int i = 0; i < 25; ++i) {
+    log.Write(std::to_string(i) + std::string(100 * 1024, 'x'));
+    ASSERT_LE(env.files[kLogFile].size(), SupportLog::kMaxFileBytes);
+  }
+  // Whole entries, ten to a full file; the second turnover replaced the first.
+  EXPECT_EQ(std::count(env.events.begin(), env.events.end(),
+                       "replace " + kLogFile + " " + kLogFile + ".1"),
+            2);
+  EXPECT_EQ(env.files[kLogFile + ".1"].rfind(kStamp + std::string("5x"), 0), 0u);
+  EXPECT_EQ(env.files[kLogFile].rfind(kStamp + std::string("15x"), 0), 0u);
+}
+
+TEST(SupportLog, ALogThatCannotBeWrittenCostsOneDebuggerLine) {
+  const std::function<void(FakePluginEnv&)> faults[] = {
+      [](FakePluginEnv& e) { e.blocked_folders = {kLogFolder}; },
+      [](FakePluginEnv& e) { e.unwritable = {kLogFile}; },
+      [](FakePluginEnv& e) {  // the turnover fails
+        e.files[kLogFile] = std::string(SupportLog::kMaxFileBytes, 'o');
+        e.unreplaceable = {kLogFile + ".1"};
+      },
+  };
+  for (const auto& fault : faults) {
+    FakePluginEnv env;
+    env.shell_folders[kCsidlCommonAppData] = "C:\\ProgramData";
+    fault(env);
+    SupportLog log(env);
+    log.Start("1.2.3");
+    for (int i = 0; i < 3; ++i) log.Write("line");
+    EXPECT_EQ(env.logs, std::vector<std::string>{kCannotWrite});
+  }
+}
+
+// A whole session through the channel and the plugin's worker, the log
+// started as registration starts it.
+// wireguard.exe echoes the key it cannot parse, as WireGuard's configuration
+// parser does. No log gets a key, and a log that cannot be written does not
+// cost a single answer.
+TEST(SupportLogSession, LeavesNoKeyInAnyLogAndIsAnsweredWithoutTheFile) {
+  const std::string key = "yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=";
+  const std::string psk = "FpCyhws9cxwWoV4xELtfJvjJN+zQVRPISllRWgeopVE=";
+  const std::string config = "[Interface]\nPrivateKey = " + key + "\n[Peer]\nPresharedKey=" + psk +
+                             "\nEndpoint = 203.0.113.7:51820\n";
+  for (bool folder_blocked : {false, true}) {
+    SCOPED_TRACE(folder_blocked ? "the log folder cannot be made" : "the log is written");
+    FakeWireguardMachine machine;
+    if (folder_blocked) machine.blocked_folders = {kLogFolder};
+    machine.install_run = MakeRun(1, "Key is not the correct length or format: `" + key + "'\r\n");
+    machine.install_brings_tunnel_up = false;
+    ChannelMessenger messenger;
+    std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+    plugin->StartSupportLog("1.2.3");
+    for (const char* method :
+         {"connect", "getStatus", "recreateTunnel", "getStats", "disconnect"}) {
+      flutter::ValueMap arguments{{flutter::EncodableValue("config"), config}};
+      const auto message = flutter::StandardMethodCodec::ForSerializer(nullptr).EncodeCall(
+          flutter::MethodCall(method, std::make_unique<flutter::EncodableValue>(arguments)));
+      ASSERT_EQ(messenger.Deliver(kWireguardChannelName, *message).size(), 1u) << method;
+    }
+    plugin->Shutdown();
+
+    EXPECT_EQ(machine.files.count(kLogFile), folder_blocked ? 0u : 1u);
+    std::vector<std::string> logs = machine.logs;
+    logs.push_back(machine.files[kLogFile]);
+    for (const std::string& text : logs) {
+      EXPECT_TRUE(text.find(key) == std::string::npos && text.find(psk) == std::string::npos)
+          << text;
+    }
+    EXPECT_TRUE(
+        machine.Logged("Command output: Key is not the correct length or format: "
+                       "`(hidden)'\r\n"));
+    EXPECT_EQ(std::count(machine.logs.begin(), machine.logs.end(), kCannotWrite),
+              folder_blocked ? 1 : 0);
+    const std::string last_call =
+        kStamp + std::string("[WireGuardPlugin] HandleMethodCall: disconnect");
+    if (!folder_blocked) {
+      EXPECT_EQ(machine.files[kLogFile].rfind(kStartLine, 0), 0u);
+      EXPECT_NE(machine.files[kLogFile].find(last_call), std::string::npos);
+    }
+  }
+}
+
+}  // namespace
