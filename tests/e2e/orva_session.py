@@ -260,6 +260,38 @@ def take_screenshot(path, console):
 
 # --------------------------------------------------------------------------
 
+SUPPORT_LOG = r"C:\ProgramData\ORVA VPN\logs\plugin.log"
+STAMP = re.compile(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z ")
+KEY_VALUE = re.compile(r"(?:PrivateKey|PresharedKey)\s*=\s*([A-Za-z0-9+/]{42,43}=)")
+
+
+def support_log_checks(data, debugger_lines, session_text, check):
+    """The plugin's log file holds every debugger line behind a time stamp, as
+    UTF-8 with CR LF line ends, begins each run with its start line, and
+    neither log holds a key of the session's configurations."""
+    if data is None:
+        check(False, f"support log: {SUPPORT_LOG} exists")
+        return
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError as e:
+        check(False, "support log: UTF-8", str(e))
+        return
+    check(text.count("\n") == text.count("\r\n") > 0, "support log: lines end in CR LF")
+    lines = text.split("\r\n")
+    stamped = {line[STAMP.match(line).end():] for line in lines if STAMP.match(line)}
+    check(any(line.startswith("[WireGuardPlugin] Program start: ") for line in stamped),
+          "support log: the run's start line")
+    missing = [line for line in debugger_lines
+               if line.startswith("[WireGuardPlugin] ") and line not in stamped]
+    check(not missing, f"support log: every debugger line, time-stamped ({len(stamped)} lines)",
+          f"missing {shorten(missing[0]) if missing else ''}")
+    keys = set(KEY_VALUE.findall(session_text))
+    leaked = [k for k in keys if k in text or any(k in line for line in debugger_lines)]
+    check(keys and not leaked, f"no private or preshared key in either log ({len(keys)} keys)",
+          f"leaked {leaked[:1]}")
+
+
 def real_tunnel_seen(tunnel):
     """What the real tunnel shows once the program has ended."""
     links, daemons = tunnel.client_state()
@@ -489,7 +521,7 @@ def main():
         if listener:
             os.killpg(listener.pid, signal.SIGKILL)
         files_seen = {}
-        for target in [t for t, _ in file_expect] + nofile_expect:
+        for target in [t for t, _ in file_expect] + nofile_expect + [SUPPORT_LOG]:
             p = prefix_path(args.prefix, target)
             files_seen[target] = p.read_bytes() if p.exists() else None
         wine.stop()
@@ -526,6 +558,8 @@ def main():
             check(want in log_lines, f"log line: {shorten(want, 100)}")
         for unwanted in nolog_expect:
             check(unwanted not in log_lines, f"no log line: {shorten(unwanted, 100)}")
+        support_log_checks(files_seen[SUPPORT_LOG], log_lines,
+                           Path(args.session).read_text(encoding="utf-8"), check)
     for target, content in file_expect:
         got = files_seen.get(target)
         check(got == content.encode("utf-8"), f"file bytes: {target}",
