@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,11 +78,24 @@ TEST(StandardCodecSerializerTest, LengthFormsChangeAt254And65536) {
     EXPECT_EQ(bytes.size(), c.prefix.size() + c.length);
     EXPECT_EQ(Decode(bytes).value, EncodableValue(text)) << c.length;
   }
-  // Lengths beyond 32 bits keep only their low 32 bits.
-  Bytes buffer;
-  ByteBufferStreamWriter writer(&buffer);
-  StandardCodecSerializer::DefaultInstance().WriteLength(size_t{0x100000002}, &writer);
-  EXPECT_EQ(buffer, Hex("FF 02 00 00 00"));
+  // The 32-bit form ends at 2^32 - 1; a longer length is refused, not cut
+  // to its low 32 bits (which the peer would read as a short length).
+  const struct {
+    uint64_t length;
+    Bytes written;
+    bool refused;
+  } sizes[] = {{0xFFFFFFFF, Hex("FF FF FF FF FF"), false},
+               {0x100000002, Bytes{}, true},
+               {SIZE_MAX, Bytes{}, true}};
+  for (const auto& c : sizes) {
+    if (c.length > SIZE_MAX) continue;
+    Bytes buffer;
+    ByteBufferStreamWriter writer(&buffer);
+    CerrCapture cerr;
+    StandardCodecSerializer::DefaultInstance().WriteLength(static_cast<size_t>(c.length), &writer);
+    EXPECT_EQ(buffer, c.written) << c.length;
+    EXPECT_EQ(cerr.Lines().size(), c.refused ? 1u : 0u) << c.length;
+  }
 }
 
 TEST(StandardCodecSerializerTest, CustomValuesAreWrittenAsNullWithOneDiagnostic) {
