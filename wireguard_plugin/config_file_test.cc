@@ -1,5 +1,6 @@
 // The configuration file and the Documents folder over the fake platform.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -122,14 +123,32 @@ TEST_F(ConfigFileTest, AFileThatCannotBeProtectedIsReplacedOrTheSaveFails) {
   }
 }
 
-TEST_F(ConfigFileTest, DocumentsPathIsTheShellsOrEmpty) {
-  env_.shell_folders[kCsidlPersonal] = "C:\\users\\me\\Documents";
-  EXPECT_EQ(plugin_.GetDocumentsPath(), "C:\\users\\me\\Documents");
-  EXPECT_EQ(env_.logs.back(), Log("Documents path: C:\\users\\me\\Documents"));
-
-  env_.shell_folders.erase(kCsidlPersonal);
-  EXPECT_EQ(plugin_.GetDocumentsPath(), "");
-  EXPECT_EQ(env_.logs.back(), Log("Failed to get Documents path, using default"));
+// The UI gets the UTF-8 name, the log the ANSI one (here code page 1251,
+// where "Иван" is C8 E2 E0 ED); a failed query gives both empty.
+TEST_F(ConfigFileTest, DocumentsPathIsUtf8ForTheUiAndAnsiForTheLog) {
+  const struct {
+    const char* name;
+    std::optional<std::string> ansi;
+    std::optional<std::string> utf8;
+    std::string log_line;
+  } cases[] = {
+      {"ASCII", "C:\\users\\me\\Documents", std::nullopt,
+       "Documents path: C:\\users\\me\\Documents"},
+      {"Cyrillic", "C:\\users\\\xC8\xE2\xE0\xED\\Documents",
+       "C:\\users\\Иван\\Documents", "Documents path: C:\\users\\\xC8\xE2\xE0\xED\\Documents"},
+      {"no folder", std::nullopt, std::nullopt, "Failed to get Documents path, using default"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    env_.shell_folders.erase(kCsidlPersonal);
+    env_.shell_folders_utf8.clear();
+    if (c.ansi) env_.shell_folders[kCsidlPersonal] = *c.ansi;
+    if (c.utf8) env_.shell_folders_utf8[kCsidlPersonal] = *c.utf8;
+    const PluginEnv::FolderName path = plugin_.GetDocumentsPath();
+    EXPECT_EQ(path.utf8, c.utf8.value_or(c.ansi.value_or("")));
+    EXPECT_EQ(path.ansi, c.ansi.value_or(""));
+    EXPECT_EQ(env_.logs.back(), Log(c.log_line));
+  }
 }
 
 }  // namespace

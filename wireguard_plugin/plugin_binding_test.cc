@@ -9,9 +9,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "codec/standard_method_codec.h"
 #include "codec/testing/codec_test_util.h"
 #include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
@@ -86,6 +88,70 @@ TEST(PluginChannel, AnswersEncodedCallsWithEncodedReplies) {
   // A method in the wrong case: one empty reply.
   EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getstatus")), std::vector<Bytes>{Bytes{}});
   EXPECT_TRUE(machine.Logged("Method not implemented: getstatus"));
+}
+
+TEST(PluginChannel, CallsAfterThePluginIsGoneAreAnsweredNotImplemented) {
+  FakeWireguardMachine machine;
+  ChannelMessenger messenger;
+  std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+  plugin.reset();
+  ASSERT_TRUE(messenger.HasHandler(kChannel)) << "the handler outlives the plugin";
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getStatus")), std::vector<Bytes>{Bytes{}});
+  EXPECT_TRUE(machine.logs.empty());
+}
+
+Bytes SuccessReply(const flutter::EncodableValue& value) {
+  return *flutter::StandardMethodCodec::ForSerializer(nullptr).EncodeSuccessReply(&value);
+}
+
+// An exception thrown inside an operation (here by the second log line of
+// the call) is logged and answered with the method's failure answer; the
+// worker goes on with the next call.
+TEST(PluginWorker, AnExceptionIsAnsweredWithTheMethodsFailureAnswer) {
+  using flutter::EncodableValue;
+  const Bytes activation_failed = *flutter::StandardMethodCodec::ForSerializer(nullptr)
+                                       .EncodeErrorReply("ACTIVATION_FAILED",
+                                                         "Не удалось автоматически "
+                                                         "активировать туннель.\n\n"
+                                                         "Конфигурация 'orva_divuv' сохранена.\n"
+                                                         "Попробуйте подключиться снова.\n\n"
+                                                         "Если проблема сохраняется:\n"
+                                                         "1. Откройте WireGuard GUI\n"
+                                                         "2. Найдите конфигурацию 'orva_divuv'\n"
+                                                         "3. Нажмите 'Activate' для активации "
+                                                         "туннеля",
+                                                         nullptr);
+  const flutter::ValueMap zeros = {{EncodableValue("rx"), EncodableValue(int64_t{0})},
+                                   {EncodableValue("tx"), EncodableValue(int64_t{0})}};
+  const struct {
+    const char* method;
+    Bytes reply;
+  } cases[] = {
+      {"isWireguardInstalled", SuccessReply(EncodableValue(false))},
+      {"connect", activation_failed},
+      {"disconnect", SuccessReply(EncodableValue(false))},
+      {"getStatus", SuccessReply(EncodableValue("unknown"))},
+      {"getStats", SuccessReply(EncodableValue(zeros))},
+      {"getDocumentsPath", SuccessReply(EncodableValue(""))},
+      {"installWireguard", SuccessReply(EncodableValue(false))},
+      {"recreateTunnel", SuccessReply(EncodableValue(false))},
+      {"noSuchMethod", Bytes{}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.method);
+    FakeWireguardMachine machine;
+    int lines = 0;
+    machine.on_log = [&lines](const std::string&) {
+      if (++lines == 2) throw std::runtime_error("disk on fire");
+    };
+    ChannelMessenger messenger;
+    std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+    EXPECT_EQ(messenger.Deliver(kChannel, CallMessage(c.method)), std::vector<Bytes>{c.reply});
+    EXPECT_TRUE(
+        machine.Logged(std::string("HandleMethodCall: ") + c.method + " failed: disk on fire"));
+    EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getStatus")),
+              std::vector<Bytes>{SuccessReply(EncodableValue("disconnected"))});
+  }
 }
 
 // A gate that holds the machine's tool runs until it is opened; opening it
