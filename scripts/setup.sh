@@ -12,6 +12,7 @@ packages=(
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick           # running and looking at the product
   wixl msitools                                          # MSI packages: the product's, the stand-in WireGuard's; msiinfo
   zip unzip file python3
+  locales                                                # a Russian locale (code page 1251) for Wine in tests
 )
 
 missing=()

@@ -121,11 +121,23 @@ def matches(pattern, value):
 # --------------------------------------------------------------------------
 # Wine.
 
+def compiled_locale(name, folder):
+    """Environment that gives Wine the Unix locale NAME (e.g. ru_RU.UTF-8, whose
+    ANSI code page is 1251), compiled into FOLDER when the host lacks it."""
+    target = Path(folder) / name
+    if not target.exists():
+        language, _, charset = name.partition(".")
+        target.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["localedef", "-i", language, "-f", charset or "UTF-8", str(target)],
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return {"LANG": name, "LC_ALL": name, "LOCPATH": str(Path(folder).resolve())}
+
+
 class Wine:
-    def __init__(self, prefix, fresh):
+    def __init__(self, prefix, fresh, extra_env=None):
         self.prefix = Path(prefix)
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES="mscoree,mshtml=", **(extra_env or {}))
         if fresh and self.prefix.exists():
             self.quiet(["wineserver", "-k"])
             shutil.rmtree(self.prefix)
@@ -142,6 +154,14 @@ class Wine:
         # on Windows.
         self.quiet(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
                     "/d", "N", "/f"])
+
+    def set_documents(self, windows):
+        """Makes WINDOWS (a C:\\ path) the user's Documents folder."""
+        prefix_path(self.prefix, windows).mkdir(parents=True, exist_ok=True)
+        folders = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer"
+        for key, kind in (("User Shell Folders", "REG_EXPAND_SZ"), ("Shell Folders", "REG_SZ")):
+            self.quiet(["wine", "reg", "add", folders + "\\" + key, "/v", "Personal", "/t", kind,
+                        "/d", windows, "/f"])
 
     def quiet(self, argv, **kw):
         return subprocess.run(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -269,6 +289,8 @@ def main():
     ap.add_argument("--probe", help="window_probe.exe: checks that the window keeps answering")
     ap.add_argument("--probe-max-ms", type=float, default=1000)
     ap.add_argument("--quiet", action="store_true")
+    ap.add_argument("--locale", help="Unix locale for Wine, e.g. ru_RU.UTF-8 (code page 1251)")
+    ap.add_argument("--documents", help="C:\\ path to make the user's Documents folder")
     args = ap.parse_args()
 
     console = Console(args.quiet)
@@ -300,7 +322,10 @@ def main():
         args.bundle = str(variant)
 
     console.say(f"preparing Wine prefix {args.prefix}{' (fresh)' if args.fresh else ''}")
-    wine = Wine(args.prefix, args.fresh)
+    locale_env = compiled_locale(args.locale, out / "locale") if args.locale else None
+    wine = Wine(args.prefix, args.fresh, locale_env)
+    if args.documents:
+        wine.set_documents(args.documents)
     log_lines, listener, log_thread = [], None, None
     diagnostics = []  # (calls answered before it, handles, private bytes)
     leftovers, listed = [], False
