@@ -9,12 +9,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "codec/standard_method_codec.h"
 #include "codec/testing/codec_test_util.h"
+#include "codec/testing/recording_result.h"
 #include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
 #include "wireguard_plugin/plugin_binding.h"
@@ -100,42 +102,26 @@ TEST(PluginChannel, CallsAfterThePluginIsGoneAreAnsweredNotImplemented) {
   EXPECT_TRUE(machine.logs.empty());
 }
 
-Bytes SuccessReply(const flutter::EncodableValue& value) {
-  return *flutter::StandardMethodCodec::ForSerializer(nullptr).EncodeSuccessReply(&value);
-}
-
 // An exception thrown inside an operation (here by the second log line of
 // the call) is logged and answered with the method's failure answer; the
 // worker goes on with the next call.
 TEST(PluginWorker, AnExceptionIsAnsweredWithTheMethodsFailureAnswer) {
   using flutter::EncodableValue;
-  const Bytes activation_failed = *flutter::StandardMethodCodec::ForSerializer(nullptr)
-                                       .EncodeErrorReply("ACTIVATION_FAILED",
-                                                         "Не удалось автоматически "
-                                                         "активировать туннель.\n\n"
-                                                         "Конфигурация 'orva_divuv' сохранена.\n"
-                                                         "Попробуйте подключиться снова.\n\n"
-                                                         "Если проблема сохраняется:\n"
-                                                         "1. Откройте WireGuard GUI\n"
-                                                         "2. Найдите конфигурацию 'orva_divuv'\n"
-                                                         "3. Нажмите 'Activate' для активации "
-                                                         "туннеля",
-                                                         nullptr);
   const flutter::ValueMap zeros = {{EncodableValue("rx"), EncodableValue(int64_t{0})},
                                    {EncodableValue("tx"), EncodableValue(int64_t{0})}};
   const struct {
     const char* method;
-    Bytes reply;
+    const char* answer;  // "success" with |value|, or "error" ACTIVATION_FAILED
+    std::optional<EncodableValue> value;
   } cases[] = {
-      {"isWireguardInstalled", SuccessReply(EncodableValue(false))},
-      {"connect", activation_failed},
-      {"disconnect", SuccessReply(EncodableValue(false))},
-      {"getStatus", SuccessReply(EncodableValue("unknown"))},
-      {"getStats", SuccessReply(EncodableValue(zeros))},
-      {"getDocumentsPath", SuccessReply(EncodableValue(""))},
-      {"installWireguard", SuccessReply(EncodableValue(false))},
-      {"recreateTunnel", SuccessReply(EncodableValue(false))},
-      {"noSuchMethod", Bytes{}},
+      {"isWireguardInstalled", "success", EncodableValue(false)},
+      {"connect", "error", std::nullopt},
+      {"disconnect", "success", EncodableValue(false)},
+      {"getStatus", "success", EncodableValue("unknown")},
+      {"getStats", "success", EncodableValue(zeros)},
+      {"getDocumentsPath", "success", EncodableValue("")},
+      {"installWireguard", "success", EncodableValue(false)},
+      {"recreateTunnel", "success", EncodableValue(false)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.method);
@@ -146,11 +132,18 @@ TEST(PluginWorker, AnExceptionIsAnsweredWithTheMethodsFailureAnswer) {
     };
     ChannelMessenger messenger;
     std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
-    EXPECT_EQ(messenger.Deliver(kChannel, CallMessage(c.method)), std::vector<Bytes>{c.reply});
+    const std::vector<Bytes> replies = messenger.Deliver(kChannel, CallMessage(c.method));
+    ASSERT_EQ(replies.size(), 1u);
+    flutter::testing::RecordingResult answer;
+    flutter::StandardMethodCodec::ForSerializer(nullptr).DecodeReply(replies[0].data(),
+                                                                      replies[0].size(), &answer);
+    EXPECT_EQ(answer.calls, std::vector<std::string>{c.answer});
+    EXPECT_EQ(answer.value, c.value);
+    EXPECT_EQ(answer.code, std::string(c.answer) == "error" ? "ACTIVATION_FAILED" : "");
     EXPECT_TRUE(
         machine.Logged(std::string("HandleMethodCall: ") + c.method + " failed: disk on fire"));
-    EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getStatus")),
-              std::vector<Bytes>{SuccessReply(EncodableValue("disconnected"))});
+    EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("isWireguardInstalled")),
+              (std::vector<Bytes>{{0x00, 0x01}}));
   }
 }
 

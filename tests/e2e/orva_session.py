@@ -122,13 +122,10 @@ def matches(pattern, value):
 # Wine.
 
 def compiled_locale(name, folder):
-    """Environment that gives Wine the Unix locale NAME (e.g. ru_RU.UTF-8, whose
-    ANSI code page is 1251), compiled into FOLDER when the host lacks it."""
-    target = Path(folder) / name
-    if not target.exists():
-        language, _, charset = name.partition(".")
-        target.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["localedef", "-i", language, "-f", charset or "UTF-8", str(target)],
+    """Wine's environment for the Unix locale NAME (ru_RU.UTF-8: code page 1251),
+    compiled into FOLDER, as the host may lack it."""
+    if not (Path(folder) / name).exists():
+        subprocess.run(["localedef", "-i", name.split(".")[0], "-f", "UTF-8", str(Path(folder) / name)],
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return {"LANG": name, "LC_ALL": name, "LOCPATH": str(Path(folder).resolve())}
 
@@ -156,12 +153,9 @@ class Wine:
                     "/d", "N", "/f"])
 
     def set_documents(self, windows):
-        """Makes WINDOWS (a C:\\ path) the user's Documents folder."""
         prefix_path(self.prefix, windows).mkdir(parents=True, exist_ok=True)
-        folders = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer"
-        for key, kind in (("User Shell Folders", "REG_EXPAND_SZ"), ("Shell Folders", "REG_SZ")):
-            self.quiet(["wine", "reg", "add", folders + "\\" + key, "/v", "Personal", "/t", kind,
-                        "/d", windows, "/f"])
+        self.quiet(["wine", "reg", "add", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer"
+                    r"\User Shell Folders", "/v", "Personal", "/d", windows, "/f"])
 
     def quiet(self, argv, **kw):
         return subprocess.run(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
