@@ -125,6 +125,7 @@ def compiled_locale(name, folder):
     """Wine's environment for the Unix locale NAME (ru_RU.UTF-8: code page 1251),
     compiled into FOLDER, as the host may lack it."""
     if not (Path(folder) / name).exists():
+        Path(folder).mkdir(parents=True, exist_ok=True)
         subprocess.run(["localedef", "-i", name.split(".")[0], "-f", "UTF-8", str(Path(folder) / name)],
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return {"LANG": name, "LC_ALL": name, "LOCPATH": str(Path(folder).resolve())}
