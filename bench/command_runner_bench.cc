@@ -90,6 +90,9 @@ class BenchPluginEnv : public PluginEnv {
     if (csidl == kCsidlProgramFiles) return program_files_;
     return system_.ShellFolder(csidl);
   }
+  std::optional<FolderName> ShellFolderName(int csidl) override {
+    return system_.ShellFolderName(csidl);
+  }
   bool MachineKeyExists(const std::string& subkey) override {
     return system_.MachineKeyExists(subkey);
   }

@@ -65,6 +65,9 @@ enum TypeCode : uint8_t {
 constexpr uint8_t kLength16 = 254;
 constexpr uint8_t kLength32 = 255;
 
+// The largest length or count the size form can carry (FF and 32 bits).
+constexpr uint64_t kMaxWrittenLength = 0xFFFFFFFF;
+
 constexpr size_t kMaxNestingDepth = 512;
 
 // Room given at once to an empty output vector on the fast writing path.
@@ -295,6 +298,40 @@ ValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamReader* st
   return map;
 }
 
+// The length or count that |value| writes before its elements; 0 for the
+// alternatives that write none.
+size_t WrittenLength(const EncodableValue& value) {
+  switch (value.index()) {
+    case 5:
+      return std::get<std::string>(value).size();
+    case 6:
+      return std::get<std::vector<uint8_t>>(value).size();
+    case 7:
+      return std::get<std::vector<int32_t>>(value).size();
+    case 8:
+      return std::get<std::vector<int64_t>>(value).size();
+    case 9:
+      return std::get<std::vector<double>>(value).size();
+    case 10:
+      return std::get<ValueList>(value).size();
+    case 11:
+      return std::get<ValueMap>(value).size();
+    case 13:
+      return std::get<std::vector<float>>(value).size();
+    default:
+      return 0;
+  }
+}
+
+// True, after the refusal line, for a length the size form cannot carry:
+// written modulo 2^32 it would make the peer misread everything after it.
+bool RefuseLength(size_t length) {
+  if (static_cast<uint64_t>(length) <= kMaxWrittenLength) return false;
+  std::cerr << "Length " << length << " does not fit in StandardCodecSerializer's 32-bit size; "
+            << "the value is not written." << std::endl;
+  return true;
+}
+
 // The common case, the default serializer writing into a byte vector, is
 // encoded here without a virtual call per byte: every byte goes straight into
 // the vector. The bytes are exactly those of the general path below
@@ -388,7 +425,7 @@ class DirectWriter {
       PutScalar(static_cast<uint16_t>(length));
     } else {
       PutByte(kLength32);
-      PutScalar(static_cast<uint32_t>(length));  // only the low 32 bits fit the form
+      PutScalar(static_cast<uint32_t>(length));  // Write refused longer ones
     }
   }
   template <typename T>
@@ -401,6 +438,10 @@ class DirectWriter {
   }
 
   void Write(const EncodableValue& value) {
+    if (RefuseLength(WrittenLength(value))) {
+      PutByte(kNull);  // as for any value the peer could not read
+      return;
+    }
     switch (value.index()) {
       case 0:
         PutByte(kNull);
@@ -507,7 +548,9 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
     DirectWriter(out).Write(value);
     return;
   }
-  if (const auto* boolean = std::get_if<bool>(&value)) {
+  if (RefuseLength(WrittenLength(value))) {
+    stream->PutByte(kNull);
+  } else if (const auto* boolean = std::get_if<bool>(&value)) {
     stream->PutByte(*boolean ? kTrue : kFalse);
   } else if (const auto* int32 = std::get_if<int32_t>(&value)) {
     stream->PutByte(kInt32);
@@ -611,6 +654,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
 }
 
 void StandardCodecSerializer::WriteLength(size_t length, ByteStreamWriter* stream) const {
+  if (RefuseLength(length)) return;
   if (length < kLength16) {
     stream->PutByte(static_cast<uint8_t>(length));
   } else if (length <= 0xFFFF) {
@@ -618,7 +662,6 @@ void StandardCodecSerializer::WriteLength(size_t length, ByteStreamWriter* strea
     uint8_t bytes[2] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)};
     stream->PutBytes(bytes, 2);
   } else {
-    // Only the low 32 bits fit the form.
     stream->PutByte(kLength32);
     uint8_t bytes[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
                         static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};

@@ -14,7 +14,9 @@
 //                                                14 float array: count, pad 4, elements
 //
 // Lengths and counts: 0..253 as one byte; up to 65535 as FE and 16 bits;
-// beyond as FF and 32 bits. Typed arrays omit the pad when empty.
+// beyond as FF and 32 bits. Typed arrays omit the pad when empty. A length
+// beyond 32 bits is refused with one line on the standard error stream: the
+// value is written as a null, and WriteLength writes nothing.
 //
 // A derived serializer may override WriteValue and ReadValueOfType to add
 // types; nested values always go through those two, so the override also

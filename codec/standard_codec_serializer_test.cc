@@ -77,11 +77,16 @@ TEST(StandardCodecSerializerTest, LengthFormsChangeAt254And65536) {
     EXPECT_EQ(bytes.size(), c.prefix.size() + c.length);
     EXPECT_EQ(Decode(bytes).value, EncodableValue(text)) << c.length;
   }
-  // Lengths beyond 32 bits keep only their low 32 bits.
-  Bytes buffer;
-  ByteBufferStreamWriter writer(&buffer);
-  StandardCodecSerializer::DefaultInstance().WriteLength(size_t{0x100000002}, &writer);
-  EXPECT_EQ(buffer, Hex("FF 02 00 00 00"));
+  // The 32-bit form ends at 2^32 - 1; a longer length is refused with one
+  // line, not cut to its low 32 bits (which the peer would read as short).
+  for (const size_t length : {size_t{0xFFFFFFFF}, size_t{0x100000002}}) {
+    Bytes buffer;
+    ByteBufferStreamWriter writer(&buffer);
+    CerrCapture cerr;
+    StandardCodecSerializer::DefaultInstance().WriteLength(length, &writer);
+    EXPECT_EQ(buffer, length == 0xFFFFFFFF ? Hex("FF FF FF FF FF") : Bytes{}) << length;
+    EXPECT_EQ(cerr.Lines().size(), length == 0xFFFFFFFF ? 0u : 1u) << length;
+  }
 }
 
 TEST(StandardCodecSerializerTest, CustomValuesAreWrittenAsNullWithOneDiagnostic) {

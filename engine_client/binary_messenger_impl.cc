@@ -22,7 +22,8 @@ SharedMessengerRef AcquireMessenger(FlutterDesktopMessengerRef messenger) {
 
 EngineReply::EngineReply(SharedMessengerRef messenger,
                          const FlutterDesktopMessageResponseHandle* response_handle)
-    : messenger_(std::move(messenger)), response_handle_(response_handle) {}
+    : messenger_(std::move(messenger)),
+      response_handle_(std::make_shared<ResponseSlot>(response_handle)) {}
 
 void EngineReply::operator()(const uint8_t* reply, size_t reply_size) {
   if (!messenger_) return;
@@ -33,9 +34,8 @@ void EngineReply::operator()(const uint8_t* reply, size_t reply_size) {
   // IsAvailable said yes.
   FlutterDesktopMessengerRef lock = FlutterDesktopMessengerLock(messenger_.get());
   if (FlutterDesktopMessengerIsAvailable(messenger_.get())) {
-    if (response_handle_ != nullptr) {
-      FlutterDesktopMessengerSendResponse(messenger_.get(), response_handle_, reply, reply_size);
-      response_handle_ = nullptr;
+    if (const FlutterDesktopMessageResponseHandle* handle = response_handle_->exchange(nullptr)) {
+      FlutterDesktopMessengerSendResponse(messenger_.get(), handle, reply, reply_size);
     } else {
       std::cerr << "Error: Response can be set only once. Ignoring duplicate response."
                 << std::endl;

@@ -3,6 +3,7 @@
 #ifndef ORVA_ENGINE_CLIENT_BINARY_MESSENGER_IMPL_H_
 #define ORVA_ENGINE_CLIENT_BINARY_MESSENGER_IMPL_H_
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,9 +19,8 @@ using SharedMessengerRef = std::shared_ptr<FlutterDesktopMessenger>;
 
 // Answers one incoming message, at most once, and only while the engine can
 // still take responses. May be called from any thread and after the message
-// handler has returned. Copies share the messenger reference but each carries
-// its own response handle, so one message must be answered through one
-// EngineReply object only (move it rather than copy it).
+// handler has returned. Copies share the messenger reference and the
+// response handle, which the first answer through any of them spends.
 class EngineReply {
  public:
   EngineReply(SharedMessengerRef messenger,
@@ -32,8 +32,10 @@ class EngineReply {
   void operator()(const uint8_t* reply, size_t reply_size);
 
  private:
+  using ResponseSlot = std::atomic<const FlutterDesktopMessageResponseHandle*>;
+
   SharedMessengerRef messenger_;
-  const FlutterDesktopMessageResponseHandle* response_handle_;
+  std::shared_ptr<ResponseSlot> response_handle_;
 };
 
 class BinaryMessengerImpl : public BinaryMessenger {

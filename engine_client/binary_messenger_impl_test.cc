@@ -38,29 +38,33 @@ struct KeptReplies {
   }
 };
 
+// A handler that answers twice, through the same reply or through a copy of
+// it: only the first answer reaches the engine.
 TEST(BinaryMessengerImplTest, IncomingMessageIsAnsweredOnceUnderTheLock) {
-  FlutterDesktopMessenger engine;
-  BinaryMessengerImpl messenger(&engine);
-  messenger.SetChannelHandler("calls",
-                              [](const uint8_t* message, size_t size, ReplyCallback reply) {
-                                Bytes echo(message, message + size);
-                                echo.push_back(0xEE);
-                                reply(echo.data(), echo.size());
-                                // A handler that answers twice: only the first answer reaches the
-                                // engine.
-                                reply(echo.data(), echo.size());
-                              });
+  for (const bool through_copy : {false, true}) {
+    SCOPED_TRACE(through_copy ? "second answer through a copy" : "same reply twice");
+    FlutterDesktopMessenger engine;
+    BinaryMessengerImpl messenger(&engine);
+    messenger.SetChannelHandler(
+        "calls", [through_copy](const uint8_t* message, size_t size, ReplyCallback reply) {
+          Bytes echo(message, message + size);
+          echo.push_back(0xEE);
+          ReplyCallback copy = reply;
+          reply(echo.data(), echo.size());
+          (through_copy ? copy : reply)(echo.data(), echo.size());
+        });
 
-  testing::internal::CaptureStderr();
-  const int64_t token = fake_engine::DeliverMessage(engine, "calls", {1, 2, 3});
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), kDuplicateResponseLine);
+    testing::internal::CaptureStderr();
+    const int64_t token = fake_engine::DeliverMessage(engine, "calls", {1, 2, 3});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), kDuplicateResponseLine);
 
-  ASSERT_NE(token, 0);
-  EXPECT_THAT(fake_engine::ResponsesTo(engine, token), ElementsAre(Bytes{1, 2, 3, 0xEE}));
-  ASSERT_EQ(engine.responses.size(), 1u);
-  EXPECT_TRUE(engine.responses[0].under_lock);
-  EXPECT_EQ(engine.lock_depth, 0);
-  EXPECT_EQ(engine.unlocks_without_lock, 0);
+    ASSERT_NE(token, 0);
+    EXPECT_THAT(fake_engine::ResponsesTo(engine, token), ElementsAre(Bytes{1, 2, 3, 0xEE}));
+    ASSERT_EQ(engine.responses.size(), 1u);
+    EXPECT_TRUE(engine.responses[0].under_lock);
+    EXPECT_EQ(engine.lock_depth, 0);
+    EXPECT_EQ(engine.unlocks_without_lock, 0);
+  }
 }
 
 TEST(BinaryMessengerImplTest, ReplyKeptPastTheEngineSendsAndWritesNothing) {

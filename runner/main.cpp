@@ -20,7 +20,9 @@ constexpr wchar_t kDataFolder[] = L"data";
 
 // Brings the running copy's window, when there is one, to the user.
 void ActivateRunningInstance() {
-  HWND running = ::FindWindowW(nullptr, kWindowTitle);
+  // Class and title both: another program's window may carry the title (a
+  // file manager showing the install folder "ORVA VPN", say).
+  HWND running = ::FindWindowW(Win32Window::kClassName, kWindowTitle);
   if (running != nullptr) {
     ::ShowWindow(running, SW_RESTORE);
     ::SetForegroundWindow(running);

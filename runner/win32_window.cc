@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr wchar_t kWindowClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
+constexpr const wchar_t* kWindowClassName = Win32Window::kClassName;
 
 // Immersive dark-mode attribute of the desktop window manager (older SDK
 // headers do not name it).
@@ -109,7 +109,7 @@ bool Win32Window::Create(const std::wstring& title, const Point& origin, const S
 bool Win32Window::Show() { return ::ShowWindow(window_handle_, SW_SHOWNORMAL) != 0; }
 
 void Win32Window::Destroy() {
-  OnWindowDestroyed();
+  NotifyDestroyed();
   if (window_handle_ != nullptr) {
     ::DestroyWindow(window_handle_);
     window_handle_ = nullptr;
@@ -142,6 +142,7 @@ LRESULT CALLBACK Win32Window::WindowProcedure(HWND window, UINT message, WPARAM 
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(that));
     TryEnableNonClientDpiScaling(window);
     that->window_handle_ = window;
+    that->destroy_notice_due_ = true;
     return ::DefWindowProcW(window, message, wparam, lparam);
   }
   auto* that = reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -154,7 +155,7 @@ LRESULT Win32Window::HandleMessage(HWND window, UINT message, WPARAM wparam,
   switch (message) {
     case WM_DESTROY:
       window_handle_ = nullptr;
-      OnWindowDestroyed();
+      NotifyDestroyed();
       UnregisterClassIfNoWindowLeft();
       if (quit_on_destroy_) ::PostQuitMessage(0);
       return 0;
@@ -183,9 +184,16 @@ LRESULT Win32Window::HandleMessage(HWND window, UINT message, WPARAM wparam,
       ApplySystemTheme(window);
       return 0;
   }
-  // Default processing goes to the stored handle, which is null once the
-  // window has seen WM_DESTROY.
-  return ::DefWindowProcW(window_handle_, message, wparam, lparam);
+  // The message's own window, not the stored handle: that is cleared at
+  // WM_DESTROY, and WM_NCDESTROY and whatever the destruction sends still
+  // need the default handling of this window.
+  return ::DefWindowProcW(window, message, wparam, lparam);
+}
+
+void Win32Window::NotifyDestroyed() {
+  if (!destroy_notice_due_) return;
+  destroy_notice_due_ = false;
+  OnWindowDestroyed();
 }
 
 bool Win32Window::OnWindowCreated() { return true; }

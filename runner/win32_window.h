@@ -33,6 +33,10 @@ class Win32Window {
   // its effect can only be seen at this point).
   static WindowAttributeSetter set_window_attribute;
 
+  // The class of every window made here; a second copy of the program finds
+  // the running one by it and the title.
+  static constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
+
   Win32Window();
   virtual ~Win32Window();
   Win32Window(const Win32Window&) = delete;
@@ -83,12 +87,17 @@ class Win32Window {
   // Runs at the end of Create; false makes Create fail.
   virtual bool OnWindowCreated();
 
-  // Runs when the native window goes away.
+  // Runs once when the native window goes away: from Destroy, before the
+  // window is destroyed, or at WM_DESTROY, whichever comes first.
   virtual void OnWindowDestroyed();
 
  private:
+  void NotifyDestroyed();
+
   static int32_t active_window_count_;
 
+  // A native window was made and OnWindowDestroyed has not run for it yet.
+  bool destroy_notice_due_ = false;
   bool quit_on_destroy_ = false;
   HWND window_handle_ = nullptr;
   HWND child_content_ = nullptr;

@@ -15,6 +15,7 @@ packages=(
   osslsigncode openssl                                   # Authenticode signing; the tests' throwaway certificates
   zip unzip file python3
   wireguard-go wireguard-tools nftables iproute2         # the real tunnel behind the stand-in tools
+  locales                                                # a Russian locale (code page 1251) for Wine in tests
 )
 
 missing=()

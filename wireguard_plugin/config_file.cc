@@ -70,12 +70,12 @@ std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   return file;
 }
 
-std::string WireguardPlugin::GetDocumentsPath() {
-  if (std::optional<std::string> documents = env_.ShellFolder(kCsidlPersonal)) {
-    PluginLog("Documents path: " + *documents);
+PluginEnv::FolderName WireguardPlugin::GetDocumentsPath() {
+  if (std::optional<PluginEnv::FolderName> documents = env_.ShellFolderName(kCsidlPersonal)) {
+    PluginLog("Documents path: " + documents->ansi);
     return *documents;
   }
   // Despite the wording, no default folder is made up: the UI gets "".
   PluginLog("Failed to get Documents path, using default");
-  return std::string();
+  return PluginEnv::FolderName();
 }

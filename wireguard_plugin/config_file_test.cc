@@ -90,13 +90,20 @@ TEST_F(ConfigFileTest, AFailedStepKeepsThePreviousFileWhole) {
   }
 }
 
-TEST_F(ConfigFileTest, DocumentsPathIsTheShellsOrEmpty) {
-  env_.shell_folders[kCsidlPersonal] = "C:\\users\\me\\Documents";
-  EXPECT_EQ(plugin_.GetDocumentsPath(), "C:\\users\\me\\Documents");
-  EXPECT_EQ(env_.logs.back(), Log("Documents path: C:\\users\\me\\Documents"));
+// The UI gets the UTF-8 name, the log the ANSI one (code page 1251 here,
+// where "Иван" is C8 E2 E0 ED); a failed query gives both empty.
+TEST_F(ConfigFileTest, DocumentsPathIsUtf8ForTheUiAndAnsiForTheLog) {
+  const std::string ansi = "C:\\users\\\xC8\xE2\xE0\xED";
+  env_.shell_folders[kCsidlPersonal] = ansi;
+  env_.shell_folders_utf8[kCsidlPersonal] = "C:\\users\\Иван";
+  PluginEnv::FolderName path = plugin_.GetDocumentsPath();
+  EXPECT_EQ(path.utf8, "C:\\users\\Иван");
+  EXPECT_EQ(path.ansi, ansi);
+  EXPECT_EQ(env_.logs.back(), Log("Documents path: " + ansi));
 
   env_.shell_folders.erase(kCsidlPersonal);
-  EXPECT_EQ(plugin_.GetDocumentsPath(), "");
+  path = plugin_.GetDocumentsPath();
+  EXPECT_EQ(path.utf8 + path.ansi, "");
   EXPECT_EQ(env_.logs.back(), Log("Failed to get Documents path, using default"));
 }
 

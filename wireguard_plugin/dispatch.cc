@@ -6,6 +6,7 @@
 // outcome goes back as a success value. Messages meant for the user are
 // Russian (UTF-8 on the channel); log lines are English.
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <utility>
@@ -88,7 +89,83 @@ ArgumentError DescribeArgumentProblem(ConfigArgument::Problem problem) {
   return {"Config is not a string", kConfigNotStringMessage};
 }
 
+EncodableValue StatsValue(const TransferStats& stats) {
+  flutter::ValueMap map;
+  map[EncodableValue(std::string("rx"))] = EncodableValue(static_cast<int64_t>(stats.rx));
+  map[EncodableValue(std::string("tx"))] = EncodableValue(static_cast<int64_t>(stats.tx));
+  return EncodableValue(std::move(map));
+}
+
+// The answer each method gives when its operation fails: what it answers
+// without WireGuard, with nothing to report, or for a failed activation.
+void AnswerFailure(const std::string& method, flutter::MethodResult& result) {
+  if (method == "connect") {
+    result.Error("ACTIVATION_FAILED", kActivationFailedMessage);
+  } else if (method == "getStatus") {
+    result.Success(EncodableValue(std::string("unknown")));
+  } else if (method == "getStats") {
+    result.Success(StatsValue(TransferStats()));
+  } else if (method == "getDocumentsPath") {
+    result.Success(EncodableValue(std::string()));
+  } else if (method == "isWireguardInstalled" || method == "disconnect" ||
+             method == "installWireguard" || method == "recreateTunnel") {
+    result.Success(EncodableValue(false));
+  } else {
+    result.NotImplemented();
+  }
+}
+
+// Hands the answer on to a result that its caller keeps, noting that it was
+// given, so that the caller can tell whether a call that threw was answered.
+class NotedResult : public flutter::MethodResult {
+ public:
+  NotedResult(flutter::MethodResult& target, bool& answered)
+      : target_(target), answered_(answered) {}
+  void OnSuccess(const EncodableValue* value) override {
+    answered_ = true;
+    target_.OnSuccess(value);
+  }
+  void OnError(const std::string& code, const std::string& message,
+               const EncodableValue* details) override {
+    answered_ = true;
+    target_.OnError(code, message, details);
+  }
+  void OnNotImplemented() override {
+    answered_ = true;
+    target_.OnNotImplemented();
+  }
+
+ private:
+  flutter::MethodResult& target_;
+  bool& answered_;
+};
+
 }  // namespace
+
+void WireguardPlugin::HandleQueuedCall(const flutter::MethodCall& call,
+                                       std::unique_ptr<flutter::MethodResult> result) {
+  bool answered = false;
+  std::string thrown;
+  try {
+    HandleMethodCall(call, std::make_unique<NotedResult>(*result, answered));
+    return;
+  } catch (const std::exception& error) {
+    thrown = error.what();
+  } catch (...) {
+    thrown = "an exception of unknown type";
+  }
+  // Each step on its own: a log that throws must not cost the answer. When
+  // not even the answer can be given, the worker still lives on, and the
+  // result's destructor reports the unanswered call.
+  try {
+    PluginLog("HandleMethodCall: " + call.method_name() + " failed: " + thrown);
+  } catch (...) {
+  }
+  try {
+    if (!answered) AnswerFailure(call.method_name(), *result);
+  } catch (...) {
+  }
+}
 
 void WireguardPlugin::HandleMethodCall(const flutter::MethodCall& call,
                                        std::unique_ptr<flutter::MethodResult> result) {
@@ -137,15 +214,11 @@ void WireguardPlugin::HandleMethodCall(const flutter::MethodCall& call,
     result->Success(EncodableValue(status));
   } else if (method == "getStats") {
     PluginLog("getStats method called");
-    const TransferStats stats = GetTransferStats();
-    flutter::ValueMap map;
-    map[EncodableValue(std::string("rx"))] = EncodableValue(static_cast<int64_t>(stats.rx));
-    map[EncodableValue(std::string("tx"))] = EncodableValue(static_cast<int64_t>(stats.tx));
-    result->Success(EncodableValue(std::move(map)));
+    result->Success(StatsValue(GetTransferStats()));
   } else if (method == "getDocumentsPath") {
-    const std::string path = GetDocumentsPath();
-    PluginLog("getDocumentsPath result: " + path);
-    result->Success(EncodableValue(path));
+    const PluginEnv::FolderName path = GetDocumentsPath();
+    PluginLog("getDocumentsPath result: " + path.ansi);
+    result->Success(EncodableValue(path.utf8));
   } else if (method == "installWireguard") {
     PluginLog("installWireguard method called");
     const bool installed = InstallWireguard();

@@ -194,7 +194,8 @@ TEST(HandleMethodCall, FalseOutcomesAreSuccessValues) {
 
 TEST(HandleMethodCall, SuccessfulOperationsAnswerTheirValues) {
   FakeWireguardMachine machine;
-  machine.shell_folders[5] = "C:\\users\\orva\\Documents";
+  machine.shell_folders[5] = "C:\\users\\\xC8\xE2\xE0\xED";  // code page 1251
+  machine.shell_folders_utf8[5] = "C:\\users\\Иван";
   WireguardPlugin plugin(nullptr, machine);
 
   EXPECT_EQ(Call(plugin, "isWireguardInstalled").value, EncodableValue(true));
@@ -206,8 +207,8 @@ TEST(HandleMethodCall, SuccessfulOperationsAnswerTheirValues) {
   EXPECT_TRUE(machine.Logged("recreateTunnel result: true"));
   EXPECT_EQ(Call(plugin, "disconnect").value, EncodableValue(true));
   EXPECT_EQ(Call(plugin, "getStatus").value, EncodableValue("disconnected"));
-  EXPECT_EQ(Call(plugin, "getDocumentsPath").value, EncodableValue("C:\\users\\orva\\Documents"));
-  EXPECT_TRUE(machine.Logged("getDocumentsPath result: C:\\users\\orva\\Documents"));
+  EXPECT_EQ(Call(plugin, "getDocumentsPath").value, EncodableValue("C:\\users\\Иван"));
+  EXPECT_TRUE(machine.Logged("getDocumentsPath result: C:\\users\\\xC8\xE2\xE0\xED"));
 }
 
 // The zeros without WireGuard are pinned byte for byte by

@@ -26,7 +26,9 @@ class FakePluginEnv : public PluginEnv {
   std::set<std::string> undeterminable;     // paths whose status query fails
   std::map<std::string, std::string> files; // contents written by WriteFile
   std::map<std::string, std::string> file_sddl;  // descriptor given when written
-  std::map<int, std::string> shell_folders; // CSIDL -> folder
+  std::map<int, std::string> shell_folders; // CSIDL -> folder (ANSI)
+  // CSIDL -> UTF-8 name, where it differs from the ANSI one above.
+  std::map<int, std::string> shell_folders_utf8;
   std::set<std::string> machine_keys;       // openable HKLM subkeys
   std::map<std::string, std::string> environment;
   std::map<std::string, std::string> short_names;
@@ -45,6 +47,8 @@ class FakePluginEnv : public PluginEnv {
   std::function<ProcessRun(const std::string& command_line)> on_run;
   std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)> on_installer;
   uint32_t installer_start_error = 2;  // reported when on_installer says kFailedToStart
+  // Runs before each log line is recorded (a test may throw from it).
+  std::function<void(const std::string& text)> on_log;
 
   // --- What happened, in order: "run <cmd>", "installer <cmd> <ms>" (the
   // start), "installer-wait" (the wait for a started installer begins),
@@ -99,6 +103,13 @@ class FakePluginEnv : public PluginEnv {
     auto it = shell_folders.find(csidl);
     if (it == shell_folders.end()) return std::nullopt;
     return it->second;
+  }
+
+  std::optional<FolderName> ShellFolderName(int csidl) override {
+    std::optional<std::string> ansi = ShellFolder(csidl);
+    if (!ansi) return std::nullopt;
+    auto utf8 = shell_folders_utf8.find(csidl);
+    return FolderName{utf8 != shell_folders_utf8.end() ? utf8->second : *ansi, *ansi};
   }
 
   bool MachineKeyExists(const std::string& subkey) override {
@@ -195,6 +206,7 @@ class FakePluginEnv : public PluginEnv {
   }
 
   void DebugOutput(const std::string& text) override {
+    if (on_log) on_log(text);
     events.push_back("log " + text);
     logs.push_back(text);
   }

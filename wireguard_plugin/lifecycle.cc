@@ -41,13 +41,26 @@ bool IsDownStatus(const std::string& status) {
   return status == "disconnected" || status == "not_installed";
 }
 
+// SaveConfigToFile, with a file-system error counted as a failed save.
+std::string SaveConfig(WireguardPlugin& plugin, const std::string& config) {
+  try {
+    return plugin.SaveConfigToFile(config);
+  } catch (const std::exception&) {
+    return std::string();
+  }
+}
+
 }  // namespace
 
 bool WireguardPlugin::ConnectVPN(const std::string& config) {
+  return Connect(config) != ConnectOutcome::kFailed;
+}
+
+WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& config) {
   PluginLog("ConnectVPN called");
   if (!IsWireguardInstalled()) {
     PluginLog("WireGuard not installed");
-    return false;
+    return ConnectOutcome::kFailed;
   }
   PluginLog("WireGuard is installed");
 
@@ -57,30 +70,24 @@ bool WireguardPlugin::ConnectVPN(const std::string& config) {
     // The running tunnel is left alone, even when |config| differs from the
     // saved one: reconnecting with a new configuration is RecreateTunnel's job.
     PluginLog("Already connected");
-    return true;
+    return ConnectOutcome::kAlreadyConnected;
   }
 
-  std::string config_path;
-  try {
-    config_path = SaveConfigToFile(config);
-  } catch (const std::exception&) {
-    // A file-system error while saving is a failed save like any other.
-    config_path.clear();
-  }
+  const std::string config_path = SaveConfig(*this, config);
   if (config_path.empty()) {
     PluginLog("Failed to save config file");
-    return false;
+    return ConnectOutcome::kFailed;
   }
   PluginLog("Config saved to: " + config_path);
   if (!env_.Exists(config_path)) {
     PluginLog("Config file does not exist after save");
-    return false;
+    return ConnectOutcome::kFailed;
   }
 
   const std::string tool_path = GetWireguardDirectory() + "\\wireguard.exe";
   if (!env_.Exists(tool_path)) {
     PluginLog("wireguard.exe not found at: " + tool_path);
-    return false;
+    return ConnectOutcome::kFailed;
   }
 
   // The configuration path goes on the command line in its long form:
@@ -95,7 +102,7 @@ bool WireguardPlugin::ConnectVPN(const std::string& config) {
   if (!output.empty()) PluginLog("installtunnelservice output: " + output);
   if (!RunAccepted(result_code, output, {"successfully", "already", "installed"})) {
     PluginLog("Failed to install tunnel service");
-    return false;
+    return ConnectOutcome::kFailed;
   }
 
   env_.Sleep(kWaitAfterInstallMs);
@@ -103,11 +110,11 @@ bool WireguardPlugin::ConnectVPN(const std::string& config) {
   PluginLog("Current status after installtunnelservice: " + status);
   if (status == "connected") {
     PluginLog("Tunnel is connected!");
-    return true;
+    return ConnectOutcome::kConnected;
   }
   // The service stays installed; a later disconnect or recreate removes it.
   PluginLog("Tunnel service installed but status is not connected: " + status);
-  return false;
+  return ConnectOutcome::kFailed;
 }
 
 bool WireguardPlugin::DisconnectVPN() {
@@ -182,5 +189,13 @@ bool WireguardPlugin::RecreateTunnel(const std::string& config) {
   }
 
   PluginLog("Step 4: Saving new config and connecting...");
-  return ConnectVPN(config);
+  const ConnectOutcome outcome = Connect(config);
+  if (outcome != ConnectOutcome::kAlreadyConnected) return outcome == ConnectOutcome::kConnected;
+  // The old tunnel survived the teardown (its service could not be removed,
+  // say), so the new configuration is not in force. It is still saved, so
+  // that the file the service reads at its next start is the one the UI
+  // sent and the file removed in step 2 is never left missing.
+  PluginLog("Old tunnel still connected, new config not applied");
+  if (SaveConfig(*this, config).empty()) PluginLog("Failed to save config file");
+  return false;
 }

@@ -320,18 +320,24 @@ TEST(RecreateTunnel, QuietStepsWhenThereIsNothingToRemove) {
   }
 }
 
-TEST(RecreateTunnel, TunnelThatStaysUpAnswersTrueWithoutTheNewConfig) {
+// The service cannot be removed, so the old tunnel runs on: the answer says
+// the new configuration is not in force, and the file holds it for the
+// service's next start.
+TEST(RecreateTunnel, TunnelThatStaysUpAnswersFalseAndKeepsTheNewConfig) {
   FakeWireguardMachine machine;
   machine.tunnel_up = true;
+  machine.uninstall_run = MakeRun(1, "Access is denied.");
   machine.uninstall_takes_tunnel_down = false;
   machine.paths.insert(kConfigPath);
   machine.files[kConfigPath] = "old";
   WireguardPlugin plugin(nullptr, machine);
 
-  EXPECT_TRUE(plugin.RecreateTunnel("new"));
-  EXPECT_EQ(machine.paths.count(kConfigPath), 0u) << "the old file is gone";
-  EXPECT_EQ(machine.files.count(kConfigPath), 0u) << "and the new one was not written";
-  EXPECT_TRUE(machine.Logged("Already connected"));
+  EXPECT_FALSE(plugin.RecreateTunnel("new"));
+  EXPECT_EQ(machine.files[kConfigPath], "new");
+  EXPECT_TRUE(machine.LoggedInOrder(
+      {"Old config file removed: " + kConfigPath, "Current status: connected", "Already connected",
+       "Old tunnel still connected, new config not applied", "SaveConfigToFile called"}));
+  EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
 }
 
 }  // namespace

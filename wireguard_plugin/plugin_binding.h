@@ -21,9 +21,9 @@ inline constexpr char kWireguardChannelName[] = "com.orva_divuv/wireguard";
 
 // Creates a plugin whose channel "com.orva_divuv/wireguard" uses the shared
 // standard method codec over |messenger|, and installs the channel's handler,
-// which queues every call for the plugin's worker (EnqueueMethodCall). The handler
-// refers to the plugin by plain pointer: the plugin must outlive the
-// messenger's delivery of calls (the holder below keeps it to process exit).
+// which queues every call for the plugin's worker (EnqueueMethodCall). The
+// handler reaches the plugin through its link(): once the plugin is gone,
+// calls are answered "not implemented", as on a channel without a plugin.
 std::unique_ptr<WireguardPlugin> CreateBoundWireguardPlugin(flutter::BinaryMessenger* messenger,
                                                             PluginEnv& env);
 

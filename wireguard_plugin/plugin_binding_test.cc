@@ -9,10 +9,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "codec/standard_method_codec.h"
 #include "codec/testing/codec_test_util.h"
+#include "codec/testing/recording_result.h"
 #include "engine_client/binary_messenger.h"
 #include "wireguard_plugin/fake_wireguard_machine.h"
 #include "wireguard_plugin/plugin_binding.h"
@@ -86,6 +90,51 @@ TEST(PluginChannel, AnswersEncodedCallsWithEncodedReplies) {
   // A method in the wrong case: one empty reply.
   EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getstatus")), std::vector<Bytes>{Bytes{}});
   EXPECT_TRUE(machine.Logged("Method not implemented: getstatus"));
+}
+
+// An exception thrown inside an operation (here by the second log line of
+// the call) is logged and answered with the method's failure answer; the
+// worker goes on with the next call.
+TEST(PluginWorker, AnExceptionIsAnsweredWithTheMethodsFailureAnswer) {
+  using flutter::EncodableValue;
+  const flutter::ValueMap zeros = {{EncodableValue("rx"), EncodableValue(int64_t{0})},
+                                   {EncodableValue("tx"), EncodableValue(int64_t{0})}};
+  const struct {
+    const char* method;
+    const char* answer;  // "success" with |value|, or "error" ACTIVATION_FAILED
+    std::optional<EncodableValue> value;
+  } cases[] = {
+      {"isWireguardInstalled", "success", EncodableValue(false)},
+      {"connect", "error", std::nullopt},
+      {"disconnect", "success", EncodableValue(false)},
+      {"getStatus", "success", EncodableValue("unknown")},
+      {"getStats", "success", EncodableValue(zeros)},
+      {"getDocumentsPath", "success", EncodableValue("")},
+      {"installWireguard", "success", EncodableValue(false)},
+      {"recreateTunnel", "success", EncodableValue(false)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.method);
+    FakeWireguardMachine machine;
+    int lines = 0;
+    machine.on_log = [&lines](const std::string&) {
+      if (++lines == 2) throw std::runtime_error("disk on fire");
+    };
+    ChannelMessenger messenger;
+    std::unique_ptr<WireguardPlugin> plugin = CreateBoundWireguardPlugin(&messenger, machine);
+    const std::vector<Bytes> replies = messenger.Deliver(kChannel, CallMessage(c.method));
+    ASSERT_EQ(replies.size(), 1u);
+    flutter::testing::RecordingResult answer;
+    flutter::StandardMethodCodec::ForSerializer(nullptr).DecodeReply(replies[0].data(),
+                                                                      replies[0].size(), &answer);
+    EXPECT_EQ(answer.calls, std::vector<std::string>{c.answer});
+    EXPECT_EQ(answer.value, c.value);
+    EXPECT_EQ(answer.code, std::string(c.answer) == "error" ? "ACTIVATION_FAILED" : "");
+    EXPECT_TRUE(
+        machine.Logged(std::string("HandleMethodCall: ") + c.method + " failed: disk on fire"));
+    EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("isWireguardInstalled")),
+              (std::vector<Bytes>{{0x00, 0x01}}));
+  }
 }
 
 // A gate that holds the machine's tool runs until it is opened; opening it
@@ -238,7 +287,10 @@ TEST(PluginHolder, ASecondBindingTakesOverTheChannel) {
   EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("nothing")).size(), 1u);
   EXPECT_TRUE(first_machine.logs.empty());
   EXPECT_TRUE(second_machine.Logged("HandleMethodCall: nothing"));
+  // With no plugin left, the handler still installed answers "not implemented".
   holder.Store(nullptr);
+  EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("getStatus")), std::vector<Bytes>{Bytes{}});
+  EXPECT_FALSE(second_machine.Logged("HandleMethodCall: getStatus"));
 }
 
 #ifdef _WIN32

@@ -115,6 +115,18 @@ class PluginEnv {
   // value when the call does not succeed.
   virtual std::optional<std::string> ShellFolder(int csidl) = 0;
 
+  // A folder as the wide query names it, in the two narrow forms the plugin
+  // needs: UTF-8 for the UI's channel, whose strings are UTF-8, and the ANSI
+  // code page for log lines (what the ANSI query would give: characters the
+  // code page lacks become '?', so it cannot name every folder).
+  struct FolderName {
+    std::string utf8;
+    std::string ansi;
+  };
+  // SHGetFolderPathW(csidl, current path) into a 260-character buffer; no
+  // value when the call does not succeed or the folder has no UTF-8 form.
+  virtual std::optional<FolderName> ShellFolderName(int csidl) = 0;
+
   // True when HKEY_LOCAL_MACHINE\|subkey| can be opened for reading.
   virtual bool MachineKeyExists(const std::string& subkey) = 0;
 

@@ -71,6 +71,22 @@ bool WriteAllTo(HANDLE file, const std::string& bytes) {
 }
 
 // CreateProcessA wants a writable, zero-terminated command line.
+// |length| UTF-16 units of |text| in |code_page|. For UTF-8 an unpaired
+// surrogate fails the conversion (empty result) rather than becoming U+FFFD;
+// the ANSI code page puts its default character in for what it lacks.
+std::string Narrow(UINT code_page, const wchar_t* text, int length) {
+  const DWORD flags = code_page == CP_UTF8 ? WC_ERR_INVALID_CHARS : 0;
+  if (length <= 0) return std::string();
+  int size = ::WideCharToMultiByte(code_page, flags, text, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::string();
+  std::string narrow(static_cast<size_t>(size), '\0');
+  size = ::WideCharToMultiByte(code_page, flags, text, length, narrow.data(), size, nullptr,
+                               nullptr);
+  if (size <= 0) return std::string();
+  narrow.resize(static_cast<size_t>(size));
+  return narrow;
+}
+
 std::vector<char> WritableCommandLine(const std::string& command_line) {
   std::vector<char> buffer(command_line.begin(), command_line.end());
   buffer.push_back('\0');
@@ -324,6 +340,18 @@ std::optional<std::string> Win32PluginEnv::ShellFolder(int csidl) {
     return std::nullopt;
   }
   return std::string(folder, strnlen(folder, MAX_PATH));
+}
+
+std::optional<PluginEnv::FolderName> Win32PluginEnv::ShellFolderName(int csidl) {
+  wchar_t folder[MAX_PATH] = {};
+  if (::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
+    return std::nullopt;
+  }
+  const int length = static_cast<int>(wcsnlen(folder, MAX_PATH));
+  FolderName name{Narrow(CP_UTF8, folder, length), Narrow(CP_ACP, folder, length)};
+  // An unpaired surrogate has no UTF-8 form; the UI gets no made-up name.
+  if (length > 0 && name.utf8.empty()) return std::nullopt;
+  return name;
 }
 
 bool Win32PluginEnv::MachineKeyExists(const std::string& subkey) {

@@ -37,6 +37,7 @@ class Win32PluginEnv : public PluginEnv {
   void BroadcastEnvironmentChange() override;
   bool Exists(const std::string& path) override;
   std::optional<std::string> ShellFolder(int csidl) override;
+  std::optional<FolderName> ShellFolderName(int csidl) override;
   bool MachineKeyExists(const std::string& subkey) override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   std::optional<std::string> ShortPathName(const std::string& path) override;

@@ -328,7 +328,7 @@ TEST_F(Win32PluginTest, FileInTheWayOfTheFolderFailsTheSave) {
 }
 
 TEST_F(Win32PluginTest, DocumentsFolderComesFromTheShell) {
-  std::string documents = plugin_.GetDocumentsPath();
+  std::string documents = plugin_.GetDocumentsPath().ansi;
   ASSERT_FALSE(documents.empty());
   EXPECT_TRUE(env_.Exists(documents)) << documents;
   EXPECT_EQ(env_.logs.back(), Log("Documents path: " + documents));

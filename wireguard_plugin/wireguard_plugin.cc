@@ -24,9 +24,14 @@ struct QueuedCall {
 }  // namespace
 
 WireguardPlugin::WireguardPlugin(std::unique_ptr<MethodCallChannel> channel, PluginEnv& env)
-    : channel_(std::move(channel)), env_(env) {}
+    : link_(std::make_shared<std::atomic<WireguardPlugin*>>(this)),
+      channel_(std::move(channel)),
+      env_(env) {}
 
-WireguardPlugin::~WireguardPlugin() { Shutdown(); }
+WireguardPlugin::~WireguardPlugin() {
+  link_->store(nullptr);
+  Shutdown();
+}
 
 void WireguardPlugin::EnqueueMethodCall(const flutter::MethodCall& call,
                                         std::unique_ptr<flutter::MethodResult> result) {
@@ -36,7 +41,7 @@ void WireguardPlugin::EnqueueMethodCall(const flutter::MethodCall& call,
   // Shared so that the task stays copyable; only the worker ever uses it.
   auto queued =
       std::make_shared<QueuedCall>(call.method_name(), std::move(arguments), std::move(result));
-  worker_.Post([this, queued] { HandleMethodCall(queued->call, std::move(queued->result)); });
+  worker_.Post([this, queued] { HandleQueuedCall(queued->call, std::move(queued->result)); });
 }
 
 void WireguardPlugin::StartSupportLog(const std::string& program_version) {

@@ -22,6 +22,7 @@
 #ifndef ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
 #define ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,6 +66,12 @@ class WireguardPlugin {
 
   MethodCallChannel* channel() const { return channel_.get(); }
 
+  // A pointer to this plugin that turns null when the plugin goes, for
+  // holders that may outlive it (the channel's handler stays installed in
+  // the messenger after the channel is gone).
+  using Link = std::shared_ptr<std::atomic<WireguardPlugin*>>;
+  const Link& link() const { return link_; }
+
   // Copies |call| and queues it, with |result|, for the worker thread, which
   // runs HandleMethodCall on it after every call queued before. Returns at
   // once; after Shutdown the call is dropped unanswered.
@@ -98,7 +105,9 @@ class WireguardPlugin {
 
   // Configuration file and folders.
   std::string SaveConfigToFile(const std::string& config);
-  std::string GetDocumentsPath();
+  // The user's Documents folder: |utf8| goes to the UI, |ansi| into log
+  // lines; both empty when the folder cannot be had.
+  PluginEnv::FolderName GetDocumentsPath();
 
   // Status and statistics.
   std::string GetVPNStatus();
@@ -114,6 +123,18 @@ class WireguardPlugin {
   bool InstallWireguard();
 
  private:
+  // ConnectVPN's steps, telling a tunnel that was up before anything ran
+  // (nothing saved, nothing run) from one this call brought up.
+  enum class ConnectOutcome { kFailed, kConnected, kAlreadyConnected };
+  ConnectOutcome Connect(const std::string& config);
+
+  // Runs HandleMethodCall for the worker so that nothing it throws escapes
+  // (it would end the program): the exception is logged, and a call left
+  // unanswered gets its method's failure answer.
+  void HandleQueuedCall(const flutter::MethodCall& call,
+                        std::unique_ptr<flutter::MethodResult> result);
+
+  Link link_;
   std::unique_ptr<MethodCallChannel> channel_;
   PluginEnv& env_;
   SupportLog support_log_{env_};

@@ -106,6 +106,10 @@ TEST_F(ProductTest, ShowsItsWindowOnTheFirstFrameAndExitsZeroWhenClosed) {
   EXPECT_TRUE(ProductWindows().empty());
 }
 
+// The second copy finds the first by class and title: another program's
+// window with the same title, minimised above it, stays as it is. This
+// thread keeps that window answering, so a wrong choice shows as the decoy
+// restored, not as a hang.
 TEST_F(ProductTest, SecondCopyRestoresTheFirstCopysWindowAndExitsZero) {
   auto first = StartProduct(BundleFolder());
   HWND window = nullptr;
@@ -113,11 +117,22 @@ TEST_F(ProductTest, SecondCopyRestoresTheFirstCopysWindowAndExitsZero) {
       WaitUntil([&]() { return (window = VisibleWindowOf(first->process_id())) != nullptr; }));
   ::ShowWindow(window, SW_MINIMIZE);
   ASSERT_TRUE(WaitUntil([&]() { return ::IsIconic(window) != FALSE; }));
+  HWND decoy = ::CreateWindowExW(0, L"STATIC", kTitle, WS_OVERLAPPEDWINDOW, 50, 50, 300, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(decoy, nullptr);
+  ::ShowWindow(decoy, SW_MINIMIZE);
 
   auto second = StartProduct(BundleFolder(), L"--from-second-copy");
+  EXPECT_TRUE(WaitUntil(
+      [&]() {
+        runner_test::DrainQueueForQuit();
+        return ::IsIconic(window) == FALSE;
+      },
+      20000));
   EXPECT_EQ(second->WaitForExit(), 0);
-  EXPECT_TRUE(WaitUntil([&]() { return ::IsIconic(window) == FALSE; }));
   EXPECT_TRUE(::IsWindowVisible(window));
+  EXPECT_TRUE(::IsIconic(decoy));
+  ::DestroyWindow(decoy);
   EXPECT_EQ(ProductWindows(), std::vector<HWND>{window});
 
   ::PostMessageW(window, WM_CLOSE, 0, 0);

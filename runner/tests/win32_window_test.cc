@@ -19,19 +19,31 @@ constexpr wchar_t kPersonalizeKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr wchar_t kLightThemeValue[] = L"AppsUseLightTheme";
 
-// A window that counts its hooks and can refuse creation.
+// A window that counts its hooks and can refuse creation. When it goes, it
+// asks its window for its title, which takes the default handling of a
+// window whose stored handle may already be cleared.
 class ProbeWindow : public Win32Window {
  public:
   bool accept_creation = true;
   int created_calls = 0;
   int destroyed_calls = 0;
+  std::wstring title_when_destroyed;
 
  protected:
   bool OnWindowCreated() override {
     ++created_calls;
+    native_ = Handle();
     return accept_creation;
   }
-  void OnWindowDestroyed() override { ++destroyed_calls; }
+  void OnWindowDestroyed() override {
+    ++destroyed_calls;
+    wchar_t title[64] = {};
+    ::SendMessageW(native_, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(title));
+    title_when_destroyed = title;
+  }
+
+ private:
+  HWND native_ = nullptr;
 };
 
 RECT WindowRect(HWND window) {
@@ -121,7 +133,7 @@ TEST_F(Win32WindowTest, CreationMakesAHiddenOverlappedWindowAndRunsTheHook) {
   EXPECT_FALSE(::IsWindow(handle));
   EXPECT_NE(window.Handle(), handle);
   EXPECT_EQ(window.created_calls, 2);
-  EXPECT_GE(window.destroyed_calls, 1);
+  EXPECT_EQ(window.destroyed_calls, 1);
 
   // A refusing hook fails Create but leaves the window for Destroy.
   ProbeWindow refusing;
@@ -316,29 +328,36 @@ TEST_F(Win32WindowThemeTest, ColourSettingChangesReapplyTheTheme) {
   EXPECT_TRUE(recorded_attribute_calls.empty());
 }
 
-TEST_F(Win32WindowTest, DestructionPostsQuitOnlyWhenAsked) {
-  runner_test::DrainQueueForQuit();
-  {
+// However the window goes, OnWindowDestroyed runs once, while the window can
+// still answer; a later Destroy adds nothing; only a window asked to posts
+// the quit message.
+TEST_F(Win32WindowTest, DestructionNotifiesOnceAndPostsQuitOnlyWhenAsked) {
+  const struct {
+    const char* name;
+    bool quit_on_destroy;
+    void (*destroy)(ProbeWindow& window);
+  } cases[] = {
+      {"Destroy", false, [](ProbeWindow& window) { window.Destroy(); }},
+      {"DestroyWindow", false, [](ProbeWindow& window) { ::DestroyWindow(window.Handle()); }},
+      // The user closing the window: default close handling destroys it.
+      {"closed by the user", true,
+       [](ProbeWindow& window) { ::SendMessageW(window.Handle(), WM_CLOSE, 0, 0); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    runner_test::DrainQueueForQuit();
     ProbeWindow window;
-    ASSERT_TRUE(window.Create(L"stay", Win32Window::Point(10, 10), Win32Window::Size(100, 100)));
-    const int destroyed_before = window.destroyed_calls;
-    ::DestroyWindow(window.Handle());
-    EXPECT_EQ(window.Handle(), nullptr);
-    EXPECT_EQ(window.destroyed_calls, destroyed_before + 1);
-    EXPECT_FALSE(runner_test::DrainQueueForQuit().has_value());
-  }
-  {
-    // The user closing the window: default close handling destroys it.
-    ProbeWindow window;
-    ASSERT_TRUE(window.Create(L"quit", Win32Window::Point(10, 10), Win32Window::Size(100, 100)));
-    window.SetQuitOnDestroy(true);
+    ASSERT_TRUE(window.Create(L"probe", Win32Window::Point(10, 10), Win32Window::Size(100, 100)));
+    window.SetQuitOnDestroy(c.quit_on_destroy);
     HWND handle = window.Handle();
-    ::SendMessageW(handle, WM_CLOSE, 0, 0);
+    c.destroy(window);
+    window.Destroy();
     EXPECT_FALSE(::IsWindow(handle));
     EXPECT_EQ(window.Handle(), nullptr);
-    std::optional<WPARAM> quit = runner_test::DrainQueueForQuit();
-    ASSERT_TRUE(quit.has_value());
-    EXPECT_EQ(*quit, 0u);
+    EXPECT_EQ(window.destroyed_calls, 1);
+    EXPECT_EQ(window.title_when_destroyed, L"probe");
+    EXPECT_EQ(runner_test::DrainQueueForQuit(),
+              c.quit_on_destroy ? std::optional<WPARAM>(0) : std::nullopt);
   }
 }
 
