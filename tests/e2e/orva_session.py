@@ -295,7 +295,7 @@ def support_log_checks(data, debugger_lines, session_text, check):
     check(text.count("\n") == text.count("\r\n") > 0, "support log: lines end in CR LF")
     lines = text.split("\r\n")
     stamped = {line[STAMP.match(line).end():] for line in lines if STAMP.match(line)}
-    check(any(line.startswith("[WireGuardPlugin] Program start: ") for line in stamped),
+    check(any(line.startswith("Program start: ORVA VPN ") for line in stamped),
           "support log: the run's start line")
     # The listener hands over the ANSI bytes as they came; a line that did not
     # read as UTF-8 (a Cyrillic path under code page 1251) is in the file
