@@ -24,14 +24,21 @@ std::string Stamp(const PluginEnv::UtcTime& t) {
 }
 
 // |text| with each line ending (CR LF, LF or CR) as CR LF, and one CR LF at
-// its end; line ends it already had at its end count as that one.
+// its end; line ends it already had at its end count as that one. Other
+// control characters (a tool's binary output) are shown as \xHH, so the
+// file stays text.
 std::string WithCrLfLines(const std::string& text) {
   std::string lines;
   lines.reserve(text.size() + 2);
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       lines += "\r\n";
+    } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof(escaped), "\\x%02X", c);
+      lines += escaped;
     } else {
       lines.push_back(text[i]);
     }
@@ -39,6 +46,18 @@ std::string WithCrLfLines(const std::string& text) {
   while (lines.size() >= 2 && lines.compare(lines.size() - 2, 2, "\r\n") == 0)
     lines.resize(lines.size() - 2);
   return lines + "\r\n";
+}
+
+// |entry| (UTF-8, CR LF lines) cut to at most about kMaxEntryBytes, at a
+// character boundary, with a line saying how much was left out.
+std::string Bounded(std::string entry) {
+  if (entry.size() <= SupportLog::kMaxEntryBytes) return entry;
+  size_t cut = SupportLog::kMaxEntryBytes;
+  while (cut > 0 && (static_cast<unsigned char>(entry[cut]) & 0xC0) == 0x80) --cut;
+  const size_t left_out = entry.size() - cut;
+  entry.resize(cut);
+  if (!entry.empty() && entry.back() == '\r') entry.pop_back();
+  return entry + "\r\n(" + std::to_string(left_out) + " more bytes of this message not kept here)\r\n";
 }
 
 std::string Trimmed(const std::string& text) {
@@ -104,7 +123,7 @@ std::string SupportLog::Hide(const std::string& line) const {
 void SupportLog::Write(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (state_ != State::kOn) return;
-  Append(Stamp(env_.UtcNow()) + " " + WithCrLfLines(env_.AnsiToUtf8(line)));
+  Append(Bounded(Stamp(env_.UtcNow()) + " " + WithCrLfLines(env_.AnsiToUtf8(line))));
 }
 
 void SupportLog::Append(const std::string& bytes) {

@@ -10,7 +10,8 @@
 // its first have no time stamp. Each start of the program writes one line
 // first: "Program start: ORVA VPN <version>, Windows <version>". When the
 // next line would take the file past 1 MiB, the file becomes plugin.log.1
-// (replacing the one before) and a new one begins.
+// (replacing the one before) and a new one begins. One entry keeps at most
+// its first 64 KiB.
 //
 // The folder lets only SYSTEM and Administrators in: the lines carry peers'
 // public keys and endpoints. Private and preshared keys never get in, nor
@@ -34,6 +35,10 @@ class SupportLog {
  public:
   // The size past which the file turns over.
   static constexpr uint64_t kMaxFileBytes = uint64_t{1} << 20;
+  // The most one entry keeps. A tool that floods its output (up to 4 MiB)
+  // would otherwise push the whole history, start line included, out of
+  // both files at once; the rest of such an entry is noted as cut.
+  static constexpr size_t kMaxEntryBytes = size_t{64} << 10;
 
   explicit SupportLog(PluginEnv& env) : env_(env) {}
 

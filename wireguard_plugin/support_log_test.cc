@@ -32,10 +32,12 @@ struct LogTest : ::testing::Test {
 TEST_F(LogTest, EachMessageBecomesStampedCrLfLinesInAProtectedFolder) {
   log.Write("before the start: not kept");
   log.Start("1.2.3");
-  const char* lines[] = {"one", "out: a\r\nb\nc\rd\r\n", "two ends\n\n"};
-  for (const char* line : lines) log.Write(line);
+  const std::string lines[] = {"one", "out: a\r\nb\nc\rd\r\n", "two ends\n\n",
+                               std::string("bin: \0\x01\t\x7F\xC3\xA9", 11)};
+  for (const std::string& line : lines) log.Write(line);
   EXPECT_EQ(env.files[kLogFile], kStartLine + kStamp + "one\r\n" + kStamp +
-                                     "out: a\r\nb\r\nc\r\nd\r\n" + kStamp + "two ends\r\n");
+                                     "out: a\r\nb\r\nc\r\nd\r\n" + kStamp + "two ends\r\n" +
+                                     kStamp + "bin: \\x00\\x01\t\\x7F\xC3\xA9\r\n");
   EXPECT_TRUE(env.logs.empty());
   // Only LocalSystem and Administrators, nothing inherited from ProgramData,
   // handed down to the files.
@@ -45,16 +47,33 @@ TEST_F(LogTest, EachMessageBecomesStampedCrLfLinesInAProtectedFolder) {
 TEST_F(LogTest, TurnsOverAtOneMebibyteKeepingOnePreviousFile) {
   env.files[kLogFile] = std::string(500 * 1024, 'o');  // from an earlier run
   log.Start("1.2.3");
-  for (int i = 0; i < 25; ++i) {
-    log.Write(std::to_string(i) + std::string(100 * 1024, 'x'));
+  for (int i = 0; i < 35; ++i) {
+    log.Write(std::to_string(i) + std::string(50 * 1024, 'x'));
     ASSERT_LE(env.files[kLogFile].size(), SupportLog::kMaxFileBytes);
   }
-  // Whole entries, ten to a full file; the second turnover replaced the first.
+  // Whole entries, twenty to a full file; the second turnover replaced the first.
   EXPECT_EQ(std::count(env.events.begin(), env.events.end(),
                        "replace " + kLogFile + " " + kLogFile + ".1"),
             2);
-  EXPECT_EQ(env.files[kLogFile + ".1"].rfind(kStamp + std::string("5x"), 0), 0u);
-  EXPECT_EQ(env.files[kLogFile].rfind(kStamp + std::string("15x"), 0), 0u);
+  EXPECT_EQ(env.files[kLogFile + ".1"].rfind(kStamp + std::string("10x"), 0), 0u);
+  EXPECT_EQ(env.files[kLogFile].rfind(kStamp + std::string("30x"), 0), 0u);
+}
+
+TEST_F(LogTest, AFloodOfToolOutputKeepsItsBeginningAndTheHistoryBeforeIt) {
+  log.Start("1.2.3");
+  log.Write("before");
+  // 4 MiB of a two-byte UTF-8 character, one of which straddles the cut.
+  std::string flood = "out: " + std::string(SupportLog::kMaxEntryBytes - 35, 'f');
+  for (int i = 0; i < (2 << 20); ++i) flood += "\xC3\xA9";
+  log.Write(flood);
+  log.Write("after");
+  const std::string& file = env.files[kLogFile];
+  EXPECT_EQ(file.rfind(kStartLine + kStamp + "before\r\n" + kStamp + "out: fff", 0), 0u);
+  const size_t note = file.find("\r\n(4194302 more bytes of this message not kept here)\r\n");
+  ASSERT_NE(note, std::string::npos);
+  EXPECT_EQ(file.substr(note - 4, 4), "\xC3\xA9\xC3\xA9");
+  EXPECT_EQ(file.substr(file.size() - 7), "after\r\n");
+  EXPECT_EQ(env.files.count(kLogFile + ".1"), 0u);
 }
 
 TEST(SupportLog, ALogThatCannotBeWrittenCostsOneDebuggerLine) {
