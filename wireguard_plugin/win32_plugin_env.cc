@@ -70,7 +70,6 @@ bool WriteAllTo(HANDLE file, const std::string& bytes) {
   return true;
 }
 
-// CreateProcessA wants a writable, zero-terminated command line.
 // |length| UTF-16 units of |text| in |code_page|. For UTF-8 an unpaired
 // surrogate fails the conversion (empty result) rather than becoming U+FFFD;
 // the ANSI code page puts its default character in for what it lacks.
@@ -87,6 +86,7 @@ std::string Narrow(UINT code_page, const wchar_t* text, int length) {
   return narrow;
 }
 
+// CreateProcessA wants a writable, zero-terminated command line.
 std::vector<char> WritableCommandLine(const std::string& command_line) {
   std::vector<char> buffer(command_line.begin(), command_line.end());
   buffer.push_back('\0');
@@ -508,16 +508,8 @@ PluginEnv::UtcTime Win32PluginEnv::UtcNow() {
 }
 
 std::string Win32PluginEnv::AnsiToUtf8(const std::string& text) {
-  std::wstring wide = Widen(text);
-  if (wide.empty()) return std::string();
-  const int wide_length = static_cast<int>(wide.size());
-  int length =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return std::string();
-  std::string utf8(static_cast<size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, utf8.data(), length, nullptr,
-                        nullptr);
-  return utf8;
+  const std::wstring wide = Widen(text);
+  return Narrow(CP_UTF8, wide.data(), static_cast<int>(wide.size()));
 }
 
 std::string Win32PluginEnv::WindowsVersion() {
