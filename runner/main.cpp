@@ -11,6 +11,7 @@
 #include "engine_client/project_bundle.h"
 #include "runner/flutter_window.h"
 #include "runner/utils.h"
+#include "wireguard_plugin/unique_handle.h"
 
 namespace {
 
@@ -35,26 +36,24 @@ void ActivateRunningInstance() {
 class InstanceMutex {
  public:
   InstanceMutex() : handle_(::CreateMutexW(nullptr, TRUE, kSingleInstanceMutexName)) {
-    owned_ = handle_ != nullptr && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    owned_ = handle_ && ::GetLastError() != ERROR_ALREADY_EXISTS;
   }
   ~InstanceMutex() { Release(); }
   InstanceMutex(const InstanceMutex&) = delete;
   InstanceMutex& operator=(const InstanceMutex&) = delete;
 
-  bool created() const { return handle_ != nullptr; }
+  bool created() const { return handle_.IsValid(); }
   // False when another copy created the mutex first and still holds it.
   bool owned() const { return owned_; }
 
   void Release() {
-    if (handle_ == nullptr) return;
-    if (owned_) ::ReleaseMutex(handle_);
-    ::CloseHandle(handle_);
-    handle_ = nullptr;
+    if (owned_) ::ReleaseMutex(handle_.Get());
+    handle_.Reset();
     owned_ = false;
   }
 
  private:
-  HANDLE handle_;
+  UniqueHandle handle_;
   bool owned_ = false;
 };
 
