@@ -127,9 +127,15 @@ void SupportLog::Write(const std::string& line) {
 }
 
 void SupportLog::Append(const std::string& bytes) {
-  if (size_ > 0 && size_ + bytes.size() > kMaxFileBytes) {
-    if (!env_.MoveFileOver(file_, file_ + ".1")) return Fail();
-    size_ = 0;
+  if (size_ > 0 && size_ + bytes.size() > turnover_at_) {
+    if (env_.MoveFileOver(file_, file_ + ".1")) {
+      size_ = 0;
+      turnover_at_ = kMaxFileBytes;
+    } else {
+      // Held open by a viewer, say: the file grows on for a while.
+      turnover_at_ = size_ + kTurnoverRetryBytes;
+      env_.DebugOutput("[WireGuardPlugin] Log file cannot be turned over: " + file_);
+    }
   }
   if (!env_.AppendFile(file_, bytes)) return Fail();
   size_ += bytes.size();
