@@ -36,7 +36,7 @@ std::string WithCrLf(const std::string& text) {
 std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   PluginLog("SaveConfigToFile called");
   // Its keys are hidden from the log before any tool can echo them.
-  support_log_.HideKeysOf(config);
+  key_redactor_.Register(config);
 
   std::optional<std::string> program_data = env_.ShellFolder(kCsidlCommonAppData);
   if (!program_data) {

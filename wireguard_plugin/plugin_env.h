@@ -79,6 +79,8 @@ class PluginEnv {
 
   // Runs |command_line| exactly as given (any interpreter prefix is already
   // part of it) hidden, with inherited pipe handles, and collects its output.
+  // Children (these and installers) never get WG_HIDE_KEYS from us: with it,
+  // wg.exe would print the tunnel's keys.
   // The run is bounded: reading stops after an overall limit (30 s in
   // production), the child is then terminated and |terminated| set; a child
   // still alive 2000 ms after its output ended is terminated likewise. Only

@@ -1,8 +1,6 @@
 // SupportLog: see the header for the file's place, format and turnover.
 #include "wireguard_plugin/support_log.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -11,10 +9,6 @@ namespace {
 // the files inside; nothing inherited from ProgramData, which lets every
 // user read.
 constexpr char kLogFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
-// Key values shorter than this are not real keys (a WireGuard key is 44
-// characters), and hiding them would blank ordinary words in the log.
-constexpr size_t kShortestHiddenKey = 8;
 
 std::string Stamp(const PluginEnv::UtcTime& t) {
   char text[32];
@@ -60,19 +54,6 @@ std::string Bounded(std::string entry) {
   return entry + "\r\n(" + std::to_string(left_out) + " more bytes of this message not kept here)\r\n";
 }
 
-std::string Trimmed(const std::string& text) {
-  const char* kBlanks = " \t\r";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool IsKeyName(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return name == "privatekey" || name == "presharedkey";
-}
-
 }  // namespace
 
 void SupportLog::Start(const std::string& program_version) {
@@ -87,37 +68,6 @@ void SupportLog::Start(const std::string& program_version) {
   state_ = State::kOn;
   Append(Stamp(env_.UtcNow()) + " Program start: ORVA VPN " + program_version + ", Windows " +
          env_.WindowsVersion() + "\r\n");
-}
-
-void SupportLog::HideKeysOf(const std::string& config) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  size_t start = 0;
-  while (start < config.size()) {
-    size_t end = config.find('\n', start);
-    if (end == std::string::npos) end = config.size();
-    const std::string line = config.substr(start, end - start);
-    start = end + 1;
-    const size_t equals = line.find('=');
-    if (equals == std::string::npos || !IsKeyName(Trimmed(line.substr(0, equals)))) continue;
-    const std::string value = Trimmed(line.substr(equals + 1));
-    if (value.size() >= kShortestHiddenKey &&
-        std::find(hidden_.begin(), hidden_.end(), value) == hidden_.end()) {
-      hidden_.push_back(value);
-    }
-  }
-}
-
-std::string SupportLog::Hide(const std::string& line) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::string shown = line;
-  for (const std::string& key : hidden_) {
-    static const std::string kHidden = "(hidden)";
-    for (size_t at = shown.find(key); at != std::string::npos;
-         at = shown.find(key, at + kHidden.size())) {
-      shown.replace(at, key.size(), kHidden);
-    }
-  }
-  return shown;
 }
 
 void SupportLog::Write(const std::string& line) {

@@ -13,12 +13,10 @@
 // (replacing the one before) and a new one begins; when that cannot be done
 // (a viewer holds the file), the lines go on into the file and the turnover
 // is tried again after kTurnoverRetryBytes more. One entry keeps at most its
-// first 64 KiB.
+// first 64 KiB. Lines come here with their keys hidden (key_redaction.h).
 //
 // The folder lets only SYSTEM and Administrators in: the lines carry peers'
-// public keys and endpoints. Private and preshared keys never get in, nor
-// into the debugger output: once a configuration has been saved, its key
-// values are hidden from every line (a tool may echo a key it cannot parse).
+// public keys and endpoints.
 //
 // Writing never fails the caller: a log that cannot be written costs one
 // debugger line, and after that the log is off for the rest of the run; a
@@ -30,7 +28,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "wireguard_plugin/plugin_env.h"
 
@@ -51,13 +48,6 @@ class SupportLog {
   // start line. Until then Write does nothing; later calls do nothing.
   void Start(const std::string& program_version);
 
-  // Every private and preshared key value of the configuration text
-  // |config| is hidden from the lines given to Hide from now on.
-  void HideKeysOf(const std::string& config);
-
-  // |line| with every hidden key value replaced by "(hidden)".
-  std::string Hide(const std::string& line) const;
-
   // Appends |line| (ANSI code page) with its time stamp, when the log is on.
   void Write(const std::string& line);
 
@@ -76,7 +66,6 @@ class SupportLog {
   std::string file_;
   uint64_t size_ = 0;
   uint64_t turnover_at_ = kMaxFileBytes;
-  std::vector<std::string> hidden_;
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_SUPPORT_LOG_H_

@@ -136,7 +136,11 @@ UniqueHandle StartReader(const std::shared_ptr<PipeReader>& reader) {
 }  // namespace
 
 Win32PluginEnv::Win32PluginEnv(RunLimits limits)
-    : limits_(limits), interrupted_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    : limits_(limits), interrupted_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  // With WG_HIDE_KEYS=never in its environment, wg.exe prints keys; no child
+  // of ours inherits it.
+  ::SetEnvironmentVariableW(L"WG_HIDE_KEYS", nullptr);
+}
 
 Win32PluginEnv::~Win32PluginEnv() {
   if (interrupted_ != nullptr) ::CloseHandle(interrupted_);

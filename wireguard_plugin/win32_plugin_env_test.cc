@@ -384,4 +384,14 @@ TEST_F(Win32PluginTest, LogFileHoldsStampedUtf8Lines) {
   EXPECT_EQ(Count(env_.logs, Log(std::string("Log file cannot be written: ") + kLogFile)), 0);
 }
 
+// With WG_HIDE_KEYS=never, wg.exe would print the tunnel's keys: no child
+// gets it from us.
+TEST(Win32PluginEnvironment, ChildrenDoNotGetWgHideKeys) {
+  ASSERT_TRUE(::SetEnvironmentVariableA("WG_HIDE_KEYS", "never"));
+  Win32PluginEnv env;
+  const ProcessRun run = env.RunHidden(env.SystemFolder() + "\\cmd.exe /c echo [%WG_HIDE_KEYS%]",
+                                       PluginEnv::Console::kHidden);
+  EXPECT_EQ(run.output, "[%WG_HIDE_KEYS%]\r\n");
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 //
 // The operations are spread over files by concern:
 //   command_runner.cc  PluginLog, ExecuteCommand
+//   key_redaction.cc   the keys hidden from every log line (KeyRedactor)
 //   support_log.cc     the log file for support (SupportLog)
 //   detection.cc       IsWireguardInstalled, GetWireguardDirectory, GetShortPath
 //   config_file.cc     SaveConfigToFile, GetDocumentsPath
@@ -29,6 +30,7 @@
 #include <string>
 
 #include "wireguard_plugin/call_worker.h"
+#include "wireguard_plugin/key_redaction.h"
 #include "wireguard_plugin/plugin_env.h"
 #include "wireguard_plugin/support_log.h"
 
@@ -137,6 +139,7 @@ class WireguardPlugin {
   Link link_;
   std::unique_ptr<MethodCallChannel> channel_;
   PluginEnv& env_;
+  KeyRedactor key_redactor_;
   SupportLog support_log_{env_};
   // Declared last: destroyed (stopped) first, while everything a running
   // call uses still exists.
