@@ -5,10 +5,10 @@
 
 namespace {
 
-// Full access for LocalSystem and the Administrators group, handed down to
-// the files inside; nothing inherited from ProgramData, which lets every
-// user read.
-constexpr char kLogFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// Owned by the Administrators group; full access for LocalSystem and
+// Administrators, handed down to the files inside; nothing inherited from
+// ProgramData, which lets every user read and make folders.
+constexpr char kLogFolderSddl[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 std::string Stamp(const PluginEnv::UtcTime& t) {
   char text[32];
@@ -51,7 +51,8 @@ std::string Bounded(std::string entry) {
   const size_t left_out = entry.size() - cut;
   entry.resize(cut);
   if (!entry.empty() && entry.back() == '\r') entry.pop_back();
-  return entry + "\r\n(" + std::to_string(left_out) + " more bytes of this message not kept here)\r\n";
+  return entry + "\r\n(" + std::to_string(left_out) +
+         " more bytes of this message not kept here)\r\n";
 }
 
 }  // namespace
@@ -61,9 +62,12 @@ void SupportLog::Start(const std::string& program_version) {
   if (state_ != State::kOff) return;
   std::optional<std::string> program_data = env_.ShellFolder(kCsidlCommonAppData);
   if (!program_data) return Fail();
-  const std::string folder = *program_data + "\\ORVA VPN\\logs";
-  file_ = folder + "\\plugin.log";
-  if (!env_.CreateProtectedFolder(folder, kLogFolderSddl)) return Fail();
+  const std::string folder = *program_data + "\\ORVA VPN";
+  file_ = folder + "\\logs\\plugin.log";
+  if (!env_.CreateProtectedFolder(folder, kLogFolderSddl) ||
+      !env_.CreateProtectedFolder(folder + "\\logs", kLogFolderSddl)) {
+    return Fail();
+  }
   size_ = env_.FileSize(file_).value_or(0);
   state_ = State::kOn;
   Append(Stamp(env_.UtcNow()) + " Program start: ORVA VPN " + program_version + ", Windows " +

@@ -15,8 +15,9 @@
 // is tried again after kTurnoverRetryBytes more. One entry keeps at most its
 // first 64 KiB. Lines come here with their keys hidden (key_redaction.h).
 //
-// The folder lets only SYSTEM and Administrators in: the lines carry peers'
-// public keys and endpoints.
+// The folder and the one above it are owned by the Administrators group and
+// let only SYSTEM and Administrators in: the lines carry peers' public keys
+// and endpoints.
 //
 // Writing never fails the caller: a log that cannot be written costs one
 // debugger line, and after that the log is off for the rest of the run; a

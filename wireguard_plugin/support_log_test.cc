@@ -39,9 +39,11 @@ TEST_F(LogTest, EachMessageBecomesStampedCrLfLinesInAProtectedFolder) {
                                      "out: a\r\nb\r\nc\r\nd\r\n" + kStamp + "two ends\r\n" +
                                      kStamp + "bin: \\x00\\x01\t\\x7F\xC3\xA9\r\n");
   EXPECT_TRUE(env.logs.empty());
-  // Only LocalSystem and Administrators, nothing inherited from ProgramData,
-  // handed down to the files.
-  EXPECT_EQ(env.folder_sddl[kLogFolder], "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+  // Both folders owned by Administrators; only LocalSystem and
+  // Administrators, nothing inherited from ProgramData, handed down.
+  for (const char* folder : {"C:\\ProgramData\\ORVA VPN", kLogFolder}) {
+    EXPECT_EQ(env.folder_sddl[folder], "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)") << folder;
+  }
 }
 
 TEST_F(LogTest, TurnsOverAtOneMebibyteKeepingOnePreviousFile) {
@@ -99,6 +101,7 @@ TEST_F(LogTest, AFailedTurnoverKeepsTheLogOnAndIsTriedAgainLater) {
 
 TEST(SupportLog, ALogThatCannotBeWrittenCostsOneDebuggerLine) {
   const std::function<void(FakePluginEnv&)> faults[] = {
+      [](FakePluginEnv& e) { e.blocked_folders = {"C:\\ProgramData\\ORVA VPN"}; },
       [](FakePluginEnv& e) { e.blocked_folders = {kLogFolder}; },
       [](FakePluginEnv& e) { e.unwritable = {kLogFile}; },
   };
