@@ -53,7 +53,8 @@ std::string SaveConfig(WireguardPlugin& plugin, const std::string& config) {
 }  // namespace
 
 bool WireguardPlugin::ConnectVPN(const std::string& config) {
-  return Connect(config) != ConnectOutcome::kFailed;
+  const ConnectOutcome outcome = Connect(config);
+  return outcome == ConnectOutcome::kConnected || outcome == ConnectOutcome::kAlreadyConnected;
 }
 
 WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& config) {
@@ -76,12 +77,12 @@ WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& conf
   const std::string config_path = SaveConfig(*this, config);
   if (config_path.empty()) {
     PluginLog("Failed to save config file");
-    return ConnectOutcome::kFailed;
+    return ConnectOutcome::kNotSaved;
   }
   PluginLog("Config saved to: " + config_path);
   if (!env_.Exists(config_path)) {
     PluginLog("Config file does not exist after save");
-    return ConnectOutcome::kFailed;
+    return ConnectOutcome::kNotSaved;
   }
 
   const std::string tool_path = GetWireguardDirectory() + "\\wireguard.exe";

@@ -126,8 +126,9 @@ class WireguardPlugin {
 
  private:
   // ConnectVPN's steps, telling a tunnel that was up before anything ran
-  // (nothing saved, nothing run) from one this call brought up.
-  enum class ConnectOutcome { kFailed, kConnected, kAlreadyConnected };
+  // (nothing saved, nothing run) from one this call brought up, and a
+  // failure with the configuration saved from one without.
+  enum class ConnectOutcome { kFailed, kNotSaved, kConnected, kAlreadyConnected };
   ConnectOutcome Connect(const std::string& config);
 
   // Runs HandleMethodCall for the worker so that nothing it throws escapes
