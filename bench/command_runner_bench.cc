@@ -104,9 +104,6 @@ class BenchPluginEnv : public PluginEnv {
     return system_.ShortPathName(path);
   }
   std::string ModuleFileName() override { return system_.ModuleFileName(); }
-  bool CreateDirectories(const std::string& path) override {
-    return system_.CreateDirectories(path);
-  }
   bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override {
     return system_.CreateProtectedFolder(path, sddl);
   }
@@ -490,8 +487,9 @@ int main(int argc, char** argv) {
   const std::string program_files = root + "\\Program Files";
   const std::string wireguard_folder = program_files + "\\WireGuard";
   const std::string state = root + "\\state";
-  system.CreateDirectories(wireguard_folder);
-  system.CreateDirectories(state);
+  for (const std::string& folder : {root, program_files, wireguard_folder, state}) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
   for (const char* tool : {"wg.exe", "wireguard.exe"}) {
     const std::string from = tools + "\\" + tool;
     if (!CopyFileA(from.c_str(), (wireguard_folder + "\\" + tool).c_str(), FALSE)) {

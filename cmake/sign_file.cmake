@@ -7,9 +7,10 @@
 # The certificate comes from the environment (ORVA_SIGN_PKCS12,
 # ORVA_SIGN_PASSWORD, ORVA_SIGN_TIMESTAMP_URL) when ORVA_SIGN_PKCS12 is set
 # there, else from the same entries of BUILD_DIR's cache, all three from the
-# one place. The password reaches osslsigncode through a file (-readpass) in
-# a folder only the owner may enter, removed right after; it is never on a
-# command line and never printed.
+# one place. The password reaches osslsigncode through a pipe (-readpass -)
+# from a shell that takes it from its environment: it never rests in a file,
+# so an interrupted step leaves it nowhere, and it is never on a command line
+# and never printed.
 cmake_minimum_required(VERSION 3.25)
 foreach(var INPUT OUTPUT BUILD_DIR)
   if(NOT ${var})
@@ -58,11 +59,13 @@ file(CHMOD "${private}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECU
 # osslsigncode refuses to write over an existing output, and INPUT may be
 # OUTPUT: sign into the private folder, then move into place.
 set(args sign -pkcs12 "${pkcs12}" -h sha256)
-# osslsigncode cannot read an empty password from a file; a PKCS#12 file
-# without a password needs none.
+# osslsigncode cannot read an empty password; a PKCS#12 file without a
+# password needs none.
+set(feed)
 if(NOT password STREQUAL "")
-  file(WRITE "${private}/password" "${password}")
-  list(APPEND args -readpass "${private}/password")
+  set(ENV{ORVA_SIGN_PASSWORD} "${password}")
+  set(feed COMMAND sh -c [[printf %s "$ORVA_SIGN_PASSWORD"]])
+  list(APPEND args -readpass -)
 endif()
 if(DESCRIPTION)
   list(APPEND args -n "${DESCRIPTION}")
@@ -72,9 +75,8 @@ if(NOT timestamp_url STREQUAL "")
 endif()
 # Bounded, so a timestamp server that never answers fails the build instead
 # of holding it.
-execute_process(COMMAND "${OSSLSIGNCODE}" ${args} -in "${INPUT}" -out "${private}/${name}"
+execute_process(${feed} COMMAND "${OSSLSIGNCODE}" ${args} -in "${INPUT}" -out "${private}/${name}"
                 TIMEOUT 300 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-file(REMOVE "${private}/password")
 if(NOT result EQUAL 0)
   file(REMOVE_RECURSE "${private}")
   message(FATAL_ERROR "Signing ${name} failed (osslsigncode ${result}):\n${output}")

@@ -1,7 +1,7 @@
 // The plugin log and the command runner.
 //
-// PluginLog writes one "[WireGuardPlugin] " line to the debugger output and
-// to the log file for support.
+// PluginLog writes one "[WireGuardPlugin] " line, its keys hidden, to the
+// debugger output and to the log file for support.
 // ExecuteCommand decides whether a command needs the command interpreter,
 // has the platform run it as a hidden child with its output captured, and
 // logs the outcome; the process handling itself (pipes, the reader, the
@@ -48,8 +48,8 @@ std::optional<CommandLine> CommandLineFor(const std::string& command,
                                           const std::string& system_folder) {
   static const std::string kMergeStreams = " 2>&1";
   if (command.size() >= kMergeStreams.size() &&
-      command.compare(command.size() - kMergeStreams.size(), kMergeStreams.size(),
-                      kMergeStreams) == 0) {
+      command.compare(command.size() - kMergeStreams.size(), kMergeStreams.size(), kMergeStreams) ==
+          0) {
     std::string direct = command.substr(0, command.size() - kMergeStreams.size());
     if (!NeedsInterpreter(direct)) return CommandLine{direct, PluginEnv::Console::kNone};
   }
@@ -62,7 +62,7 @@ std::optional<CommandLine> CommandLineFor(const std::string& command,
 }  // namespace
 
 void WireguardPlugin::PluginLog(const std::string& message) {
-  const std::string line = support_log_.Hide(kLogPrefix + message);
+  const std::string line = key_redactor_.Redact(kLogPrefix + message);
   env_.DebugOutput(line);
   support_log_.Write(line);
 }

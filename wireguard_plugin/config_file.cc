@@ -4,13 +4,19 @@
 // The file is written as a Windows text file: every LF of the configuration
 // text becomes CR LF (an existing CR LF therefore becomes CR CR LF); no other
 // byte changes. It holds the tunnel's private key, so it gets a protected
-// DACL that lets only SYSTEM (the tunnel service) and Administrators in.
+// DACL that lets only SYSTEM (the tunnel service) and Administrators in. Its
+// folder and the one above are made, or taken over, owned by Administrators
+// with such a DACL: ProgramData lets every user make folders, and a folder's
+// owner could change the file inside.
 //
-// A save never touches the file in place: the new bytes go into a temporary
-// file beside it, made with that DACL, flushed to the disk and then moved
-// over the old file in one step. A save that fails at any point (a full
-// disk, a crash, an antivirus in the way) leaves the previous configuration
-// whole, which the tunnel service reads at its next start.
+// A save never touches the file in place: the new bytes go into a new
+// temporary file beside it (orva_divuv.conf.<random>.tmp: nothing planted
+// can be in its way), made with that DACL, flushed to the disk and then
+// moved over the old file in one step. A save that fails at any point (a
+// full disk, a crash, an antivirus in the way) leaves the previous
+// configuration whole, which the tunnel service reads at its next start.
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "wireguard_plugin/wireguard_plugin.h"
@@ -20,6 +26,15 @@ namespace {
 // Protected DACL: full access for LocalSystem and the Administrators group,
 // nothing inherited from ProgramData (which lets every user read).
 constexpr char kConfigFileSddl[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+// The same for the folders, owned by Administrators and handed down.
+constexpr char kFolderSddl[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+std::string RandomHex() {
+  std::random_device random;
+  char text[17];
+  std::snprintf(text, sizeof(text), "%08x%08x", random(), random());
+  return text;
+}
 
 std::string WithCrLf(const std::string& text) {
   std::string bytes;
@@ -36,7 +51,7 @@ std::string WithCrLf(const std::string& text) {
 std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   PluginLog("SaveConfigToFile called");
   // Its keys are hidden from the log before any tool can echo them.
-  support_log_.HideKeysOf(config);
+  key_redactor_.Register(config);
 
   std::optional<std::string> program_data = env_.ShellFolder(kCsidlCommonAppData);
   if (!program_data) {
@@ -46,19 +61,17 @@ std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   PluginLog("ProgramData path: " + *program_data);
 
   const std::string folder = ConfigurationsFolder(*program_data);
-  if (!env_.CreateDirectories(folder)) {
-    // Something is in the way (a file of that name, no access): nothing can
-    // be saved there.
+  if (!env_.CreateProtectedFolder(*program_data + "\\WireGuard", kFolderSddl) ||
+      !env_.CreateProtectedFolder(folder, kFolderSddl)) {
+    // Something is in the way (a file of that name, a link that cannot be
+    // removed, no access): nothing can be saved there.
     PluginLog("Failed to save config file");
     return std::string();
   }
   PluginLog("Config directory: " + folder);
 
-  const std::string file = folder + "\\" + TunnelName() + ".conf";
-  const std::string temporary = file + ".tmp";
-  // One left by an interrupted save goes first: the temporary file must be
-  // one we create, with our DACL, never one found there.
-  env_.RemoveFile(temporary);
+  std::string file = folder + "\\" + TunnelName() + ".conf";
+  const std::string temporary = file + "." + RandomHex() + ".tmp";
   if (env_.WriteFile(temporary, WithCrLf(config), kConfigFileSddl) !=
           PluginEnv::WriteOutcome::kWritten ||
       !env_.MoveFileOver(temporary, file)) {

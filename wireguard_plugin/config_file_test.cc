@@ -1,5 +1,6 @@
 // The configuration file and the Documents folder over the fake platform.
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -7,9 +8,13 @@
 
 namespace {
 
+const char kWireGuard[] = "C:\\ProgramData\\WireGuard";
 const char kFolder[] = "C:\\ProgramData\\WireGuard\\Configurations";
 const char kFile[] = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf";
-const char kTemp[] = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf.tmp";
+// Every temporary file of a save: orva_divuv.conf.<16 hex digits>.tmp.
+const std::string kTemps = std::string(kFile) + ".*";
+const std::regex kTempName(
+    R"(C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv\.conf\.[0-9a-f]{16}\.tmp)");
 
 class ConfigFileTest : public PluginTest {
  protected:
@@ -23,30 +28,40 @@ TEST_F(ConfigFileTest, SavedBytesHaveCrLfLineEndsAndNothingElseChanges) {
   EXPECT_EQ(env_.files[kFile], raw + "A\r\nB\r\r\n");
 }
 
+// The temporary file has a new name each time, so that nothing found there
+// (here an old temporary file that cannot be removed) stands in the way.
 TEST_F(ConfigFileTest, ASaveWritesAProtectedTemporaryFileAndMovesItIntoPlace) {
-  // A temporary file left by an interrupted save, with whatever access.
-  env_.paths.insert(kTemp);
-  env_.files[kTemp] = "stale";
-  EXPECT_EQ(plugin_.SaveConfigToFile("[Interface]\n"), kFile);
-  EXPECT_EQ(env_.logs, (std::vector<std::string>{
-                           Log("SaveConfigToFile called"),
-                           Log("ProgramData path: C:\\ProgramData"),
-                           Log(std::string("Config directory: ") + kFolder),
-                           Log(std::string("Config file saved successfully: ") + kFile),
-                       }));
-  std::vector<std::string> steps;
-  for (const std::string& e : env_.events) {
-    if (e.rfind("log ", 0) != 0) steps.push_back(e);
+  const std::string stale = std::string(kFile) + ".tmp";
+  env_.paths.insert(stale);
+  env_.unremovable[stale] = "Access is denied.";
+  std::vector<std::string> temporaries;
+  for (int save = 0; save < 2; ++save) {
+    env_.events.clear();
+    EXPECT_EQ(plugin_.SaveConfigToFile("[Interface]\n"), kFile);
+    ASSERT_EQ(env_.events.size(), 8u);
+    const std::string temporary = env_.events[5].substr(6);
+    EXPECT_TRUE(std::regex_match(temporary, kTempName)) << temporary;
+    EXPECT_EQ(env_.events,
+              (std::vector<std::string>{
+                  "log " + Log("SaveConfigToFile called"),
+                  "log " + Log("ProgramData path: C:\\ProgramData"),
+                  std::string("mkdir ") + kWireGuard,
+                  std::string("mkdir ") + kFolder,
+                  "log " + Log(std::string("Config directory: ") + kFolder),
+                  "write " + temporary,
+                  "replace " + temporary + " " + kFile,
+                  "log " + Log(std::string("Config file saved successfully: ") + kFile),
+              }));
+    temporaries.push_back(temporary);
   }
-  EXPECT_EQ(steps, (std::vector<std::string>{
-                       std::string("mkdir ") + kFolder,
-                       std::string("remove ") + kTemp,
-                       std::string("write ") + kTemp,
-                       std::string("replace ") + kTemp + " " + kFile,
-                   }));
-  EXPECT_EQ(env_.paths.count(kTemp), 0u);
-  // Created with a protected DACL for SYSTEM and Administrators only.
+  EXPECT_NE(temporaries[0], temporaries[1]);
+  EXPECT_EQ(env_.paths.count(stale), 1u);
+  // The file: a protected DACL for SYSTEM and Administrators only; the
+  // folders: owned by Administrators as well, handed down.
   EXPECT_EQ(env_.file_sddl[kFile], "D:P(A;;FA;;;SY)(A;;FA;;;BA)");
+  for (const char* folder : {kWireGuard, kFolder}) {
+    EXPECT_EQ(env_.folder_sddl[folder], "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)") << folder;
+  }
 }
 
 // Whichever step fails, the previous configuration stays byte for byte and
@@ -56,17 +71,14 @@ TEST_F(ConfigFileTest, AFailedStepKeepsThePreviousFileWhole) {
     const char* name;
     std::function<void(FakePluginEnv&)> fault;
   } cases[] = {
-      {"the folder cannot be made", [](FakePluginEnv& e) { e.blocked_folders = {kFolder}; }},
-      {"the temporary file cannot be created", [](FakePluginEnv& e) { e.unwritable = {kTemp}; }},
-      {"the disk fills up", [](FakePluginEnv& e) { e.write_fails = {kTemp}; }},
-      {"the flush fails", [](FakePluginEnv& e) { e.flush_fails = {kTemp}; }},
+      // Also a link in its place that cannot be removed safely.
+      {"WireGuard's folder cannot be made ours",
+       [](FakePluginEnv& e) { e.blocked_folders = {kWireGuard}; }},
+      {"the folder cannot be made ours", [](FakePluginEnv& e) { e.blocked_folders = {kFolder}; }},
+      {"the temporary file cannot be created", [](FakePluginEnv& e) { e.unwritable = {kTemps}; }},
+      {"the disk fills up", [](FakePluginEnv& e) { e.write_fails = {kTemps}; }},
+      {"the flush fails", [](FakePluginEnv& e) { e.flush_fails = {kTemps}; }},
       {"the replace fails", [](FakePluginEnv& e) { e.unreplaceable = {kFile}; }},
-      {"someone else's temporary file cannot be removed",
-       [](FakePluginEnv& e) {
-         e.paths.insert(kTemp);
-         e.files[kTemp] = "theirs";
-         e.unremovable[kTemp] = "Access is denied.";
-       }},
       {"no ProgramData folder", [](FakePluginEnv& e) { e.shell_folders.clear(); }},
   };
   for (const auto& c : cases) {
@@ -82,11 +94,7 @@ TEST_F(ConfigFileTest, AFailedStepKeepsThePreviousFileWhole) {
     EXPECT_EQ(env.files[kFile], "PrivateKey = old\r\n");
     EXPECT_EQ(env.logs.back(), Log(env.shell_folders.empty() ? "Failed to get ProgramData path"
                                                              : "Failed to save config file"));
-    if (env.unremovable.empty()) {
-      EXPECT_EQ(env.paths.count(kTemp), 0u);
-    } else {
-      EXPECT_EQ(env.files[kTemp], "theirs");  // never written into
-    }
+    for (const std::string& path : env.paths) EXPECT_FALSE(FakePluginEnv::Listed({kTemps}, path));
   }
 }
 

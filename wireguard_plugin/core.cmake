@@ -7,6 +7,7 @@ add_library(orva_wireguard_plugin STATIC
   command_runner.cc
   detection.cc
   config_file.cc
+  key_redaction.cc
   support_log.cc
   status.cc
   call_worker.cc)
@@ -22,6 +23,7 @@ orva_add_gtest(wireguard_plugin_core_test
     ${CMAKE_CURRENT_LIST_DIR}/command_runner_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/detection_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/config_file_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/key_redaction_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/support_log_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/status_test.cc
   LIBRARIES orva_wireguard_plugin

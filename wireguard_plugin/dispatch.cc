@@ -29,14 +29,18 @@ constexpr char kNotInstalledMessage[] =
     "WireGuard не установлен.\n\n"
     "Пожалуйста, установите WireGuard через установщик приложения или вручную.";
 
-constexpr char kActivationFailedMessage[] =
-    "Не удалось автоматически активировать туннель.\n\n"
-    "Конфигурация 'orva_divuv' сохранена.\n"
-    "Попробуйте подключиться снова.\n\n"
-    "Если проблема сохраняется:\n"
-    "1. Откройте WireGuard GUI\n"
-    "2. Найдите конфигурацию 'orva_divuv'\n"
-    "3. Нажмите 'Activate' для активации туннеля";
+// The "connect" failure, its middle line saying whether the configuration
+// was saved.
+std::string ActivationFailedMessage(bool saved) {
+  return std::string("Не удалось автоматически активировать туннель.\n\n") +
+         (saved ? "Конфигурация 'orva_divuv' сохранена.\n"
+                : "Не удалось сохранить конфигурацию 'orva_divuv'.\n") +
+         "Попробуйте подключиться снова.\n\n"
+         "Если проблема сохраняется:\n"
+         "1. Откройте WireGuard GUI\n"
+         "2. Найдите конфигурацию 'orva_divuv'\n"
+         "3. Нажмите 'Activate' для активации туннеля";
+}
 
 const char* BoolWord(bool value) { return value ? "true" : "false"; }
 
@@ -100,7 +104,7 @@ EncodableValue StatsValue(const TransferStats& stats) {
 // without WireGuard, with nothing to report, or for a failed activation.
 void AnswerFailure(const std::string& method, flutter::MethodResult& result) {
   if (method == "connect") {
-    result.Error("ACTIVATION_FAILED", kActivationFailedMessage);
+    result.Error("ACTIVATION_FAILED", ActivationFailedMessage(true));
   } else if (method == "getStatus") {
     result.Success(EncodableValue(std::string("unknown")));
   } else if (method == "getStats") {
@@ -192,7 +196,9 @@ void WireguardPlugin::HandleMethodCall(const flutter::MethodCall& call,
       return;
     }
     PluginLog("Starting ConnectVPN...");
-    const bool connected = ConnectVPN(argument.config);
+    const ConnectOutcome outcome = Connect(argument.config);
+    const bool connected =
+        outcome == ConnectOutcome::kConnected || outcome == ConnectOutcome::kAlreadyConnected;
     PluginLog(std::string("ConnectVPN result: ") + BoolWord(connected));
     if (connected) {
       result->Success(EncodableValue(true));
@@ -203,8 +209,10 @@ void WireguardPlugin::HandleMethodCall(const flutter::MethodCall& call,
       result->Success(EncodableValue(true));
       return;
     }
-    PluginLog("Connection activation failed, but config is saved");
-    result->Error("ACTIVATION_FAILED", kActivationFailedMessage);
+    const bool saved = outcome != ConnectOutcome::kNotSaved;
+    PluginLog(saved ? "Connection activation failed, but config is saved"
+                    : "Connection activation failed, and config is not saved");
+    result->Error("ACTIVATION_FAILED", ActivationFailedMessage(saved));
   } else if (method == "disconnect") {
     PluginLog("disconnect method called");
     result->Success(EncodableValue(DisconnectVPN()));

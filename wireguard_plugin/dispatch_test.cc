@@ -84,8 +84,7 @@ TEST(HandleMethodCall, ConnectPassesTheConfigAndLogsItsByteLength) {
   const struct {
     std::string config, length, saved;
   } cases[] = {
-      {"", "0", ""},
-      {"# Сервер\n", "15", "# Сервер\r\n"},  // UTF-8 text counts bytes, not letters
+      {"", "0", ""}, {"# Сервер\n", "15", "# Сервер\r\n"},  // UTF-8 text counts bytes, not letters
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.config);
@@ -94,9 +93,9 @@ TEST(HandleMethodCall, ConnectPassesTheConfigAndLogsItsByteLength) {
     const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue(c.config)));
     EXPECT_EQ(reply.calls, Calls{"success"});
     EXPECT_EQ(reply.value, EncodableValue(true));
-    EXPECT_TRUE(machine.LoggedInOrder({"Config received, length: " + c.length,
-                                       "Starting ConnectVPN...", "ConnectVPN called",
-                                       "ConnectVPN result: true"}));
+    EXPECT_TRUE(
+        machine.LoggedInOrder({"Config received, length: " + c.length, "Starting ConnectVPN...",
+                               "ConnectVPN called", "ConnectVPN result: true"}));
     EXPECT_EQ(machine.files[kConfigPath], c.saved);
   }
 }
@@ -132,26 +131,38 @@ TEST(HandleMethodCall, ConnectThatFailsIsCheckedAgainstTheStatus) {
     EXPECT_TRUE(
         machine.LoggedInOrder({"ConnectVPN result: false", "Tunnel is actually connected"}));
   }
-  {
-    SCOPED_TRACE("the tunnel is down");
+  // Down after the install, or nothing saved: the message says which.
+  const struct {
+    const char* name;
+    const char* blocked_folder;
+    const char* line;
+    const char* log;
+  } downs[] = {
+      {"the tunnel is down", "", "Конфигурация 'orva_divuv' сохранена.\n",
+       "Connection activation failed, but config is saved"},
+      {"the save failed", "C:\\ProgramData\\WireGuard\\Configurations",
+       "Не удалось сохранить конфигурацию 'orva_divuv'.\n",
+       "Connection activation failed, and config is not saved"},
+  };
+  for (const auto& c : downs) {
+    SCOPED_TRACE(c.name);
     FakeWireguardMachine machine;
     machine.install_run = MakeRun(1, "Error: Access is denied.");
     machine.install_brings_tunnel_up = false;
+    machine.blocked_folders = {c.blocked_folder};
     WireguardPlugin plugin(nullptr, machine);
     const Reply reply = Call(plugin, "connect", ConfigArguments(EncodableValue("cfg")));
     EXPECT_EQ(reply.calls, Calls{"error"});
     EXPECT_EQ(reply.code, "ACTIVATION_FAILED");
-    EXPECT_EQ(reply.message,
-              "Не удалось автоматически активировать туннель.\n\n"
-              "Конфигурация 'orva_divuv' сохранена.\n"
-              "Попробуйте подключиться снова.\n\n"
-              "Если проблема сохраняется:\n"
-              "1. Откройте WireGuard GUI\n"
-              "2. Найдите конфигурацию 'orva_divuv'\n"
-              "3. Нажмите 'Activate' для активации туннеля");
+    EXPECT_EQ(reply.message, std::string("Не удалось автоматически активировать туннель.\n\n") +
+                                 c.line +
+                                 "Попробуйте подключиться снова.\n\n"
+                                 "Если проблема сохраняется:\n"
+                                 "1. Откройте WireGuard GUI\n"
+                                 "2. Найдите конфигурацию 'orva_divuv'\n"
+                                 "3. Нажмите 'Activate' для активации туннеля");
     EXPECT_FALSE(reply.value.has_value());
-    EXPECT_TRUE(machine.LoggedInOrder(
-        {"ConnectVPN result: false", "Connection activation failed, but config is saved"}));
+    EXPECT_TRUE(machine.LoggedInOrder({"ConnectVPN result: false", c.log}));
     EXPECT_FALSE(machine.Logged("Tunnel is actually connected"));
   }
 }
@@ -166,16 +177,24 @@ TEST(HandleMethodCall, FalseOutcomesAreSuccessValues) {
     EncodableValue value;
     std::vector<std::string> log;
   } cases[] = {
-      {"isWireguardInstalled", EncodableValue("ignored"), EncodableValue(false),
+      {"isWireguardInstalled",
+       EncodableValue("ignored"),
+       EncodableValue(false),
        {"isWireguardInstalled result: false"}},
       {"disconnect", std::nullopt, EncodableValue(false), {"disconnect method called"}},
-      {"installWireguard", std::nullopt, EncodableValue(false),
+      {"installWireguard",
+       std::nullopt,
+       EncodableValue(false),
        {"installWireguard method called", "InstallWireguard called",
         "installWireguard result: false"}},
-      {"recreateTunnel", ConfigArguments(EncodableValue("cfg")), EncodableValue(false),
+      {"recreateTunnel",
+       ConfigArguments(EncodableValue("cfg")),
+       EncodableValue(false),
        {"RecreateTunnel called", "WireGuard not installed, cannot recreate tunnel",
         "recreateTunnel result: false"}},
-      {"getStatus", std::nullopt, EncodableValue("not_installed"),
+      {"getStatus",
+       std::nullopt,
+       EncodableValue("not_installed"),
        {"getStatus result: not_installed"}},
   };
   for (const auto& c : cases) {
@@ -221,8 +240,9 @@ TEST(HandleMethodCall, GetStatsAnswersTwoInt64Counters) {
   const Reply reply = Call(plugin, "getStats");
   EXPECT_EQ(reply.calls, Calls{"success"});
   // 64-bit even when the numbers would fit in 32 bits.
-  EXPECT_EQ(reply.value, EncodableValue(ValueMap{{EncodableValue("rx"), EncodableValue(int64_t{12})},
-                                                 {EncodableValue("tx"), EncodableValue(int64_t{34})}}));
+  EXPECT_EQ(reply.value,
+            EncodableValue(ValueMap{{EncodableValue("rx"), EncodableValue(int64_t{12})},
+                                    {EncodableValue("tx"), EncodableValue(int64_t{34})}}));
   EXPECT_TRUE(machine.Logged("getStats method called"));
 }
 

@@ -22,30 +22,32 @@
 class FakePluginEnv : public PluginEnv {
  public:
   // --- The machine.
-  std::set<std::string> paths;              // existing files and folders
-  std::set<std::string> undeterminable;     // paths whose status query fails
-  std::map<std::string, std::string> files; // contents written by WriteFile
+  std::set<std::string> paths;                   // existing files and folders
+  std::set<std::string> undeterminable;          // paths whose status query fails
+  std::map<std::string, std::string> files;      // contents written by WriteFile
   std::map<std::string, std::string> file_sddl;  // descriptor given when written
-  std::map<int, std::string> shell_folders; // CSIDL -> folder (ANSI)
+  std::map<int, std::string> shell_folders;      // CSIDL -> folder (ANSI)
   // CSIDL -> UTF-8 name, where it differs from the ANSI one above.
   std::map<int, std::string> shell_folders_utf8;
-  std::set<std::string> machine_keys;       // openable HKLM subkeys
+  std::set<std::string> machine_keys;  // openable HKLM subkeys
   std::map<std::string, std::string> environment;
   std::map<std::string, std::string> short_names;
   std::string module_file_name = "C:\\Program Files\\ORVA VPN\\orva_vpn.exe";
   std::string system_folder = "C:\\Windows\\system32";
-  std::set<std::string> blocked_folders;    // CreateDirectories fails for these
-  std::set<std::string> unwritable;         // WriteFile and AppendFile cannot open these
-  std::set<std::string> write_fails;        // WriteFile opens, writes half, then fails
-  std::set<std::string> flush_fails;        // WriteFile writes all, the flush fails
-  std::set<std::string> unreplaceable;      // MoveFileOver fails with these as |to|
+  std::set<std::string> blocked_folders;  // CreateProtectedFolder fails for these
+  // WriteFile's faults by path; an entry ending in '*' names every path it begins.
+  std::set<std::string> unwritable;                // WriteFile and AppendFile cannot open these
+  std::set<std::string> write_fails;               // WriteFile opens, writes half, then fails
+  std::set<std::string> flush_fails;               // WriteFile writes all, the flush fails
+  std::set<std::string> unreplaceable;             // MoveFileOver fails with these as |to|
   std::map<std::string, std::string> folder_sddl;  // descriptor given by CreateProtectedFolder
   UtcTime now{2026, 12, 7, 3, 4, 5, 67};
   std::map<std::string, std::string> unremovable;  // path -> error text
 
   // --- Scripted processes. Default: exits 0 with no output.
   std::function<ProcessRun(const std::string& command_line)> on_run;
-  std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)> on_installer;
+  std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)>
+      on_installer;
   uint32_t installer_start_error = 2;  // reported when on_installer says kFailedToStart
   // Runs before each log line is recorded (a test may throw from it).
   std::function<void(const std::string& text)> on_log;
@@ -55,9 +57,9 @@ class FakePluginEnv : public PluginEnv {
   // "broadcast", "sleep <ms>", "log <text>", "write <path>", "remove <path>",
   // "mkdir <path>", "replace <from> <to>".
   std::vector<std::string> events;
-  std::vector<std::string> logs;        // DebugOutput texts only
-  std::vector<std::string> runs;        // RunHidden command lines only
-  std::vector<uint32_t> sleeps;         // Sleep durations only
+  std::vector<std::string> logs;  // DebugOutput texts only
+  std::vector<std::string> runs;  // RunHidden command lines only
+  std::vector<uint32_t> sleeps;   // Sleep durations only
 
   ProcessRun RunHidden(const std::string& command_line, Console) override {
     events.push_back("run " + command_line);
@@ -131,15 +133,10 @@ class FakePluginEnv : public PluginEnv {
 
   std::string ModuleFileName() override { return module_file_name; }
 
-  bool CreateDirectories(const std::string& path) override {
+  bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override {
     events.push_back("mkdir " + path);
     if (blocked_folders.count(path)) return false;
     paths.insert(path);
-    return true;
-  }
-
-  bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override {
-    if (!CreateDirectories(path)) return false;
     folder_sddl[path] = sddl;
     return true;
   }
@@ -147,15 +144,22 @@ class FakePluginEnv : public PluginEnv {
   WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                          const std::string& sddl) override {
     events.push_back("write " + path);
-    if (unwritable.count(path) || paths.count(path)) return WriteOutcome::kOpenFailed;
+    if (Listed(unwritable, path) || paths.count(path)) return WriteOutcome::kOpenFailed;
     paths.insert(path);
     file_sddl[path] = sddl;
-    if (write_fails.count(path)) {
+    if (Listed(write_fails, path)) {
       files[path] = bytes.substr(0, bytes.size() / 2);  // the disk filled up
       return WriteOutcome::kWriteFailed;
     }
     files[path] = bytes;
-    return flush_fails.count(path) ? WriteOutcome::kFlushFailed : WriteOutcome::kWritten;
+    return Listed(flush_fails, path) ? WriteOutcome::kFlushFailed : WriteOutcome::kWritten;
+  }
+
+  static bool Listed(const std::set<std::string>& set, const std::string& path) {
+    return std::any_of(set.begin(), set.end(), [&](const std::string& entry) {
+      return entry == path || (!entry.empty() && entry.back() == '*' &&
+                               path.compare(0, entry.size() - 1, entry, 0, entry.size() - 1) == 0);
+    });
   }
 
   bool MoveFileOver(const std::string& from, const std::string& to) override {

@@ -22,8 +22,6 @@ constexpr uint32_t kWaitBeforeFinalStatusMs = 300;
 constexpr uint32_t kWaitAfterRecreateDisconnectMs = 500;
 constexpr uint32_t kWaitAfterRecreateUninstallMs = 300;
 
-constexpr int kCommonAppDataCsidl = 35;  // CSIDL_COMMON_APPDATA, ProgramData
-
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Exit code 0 accepts a run; otherwise the first of |words| found in the
@@ -53,7 +51,8 @@ std::string SaveConfig(WireguardPlugin& plugin, const std::string& config) {
 }  // namespace
 
 bool WireguardPlugin::ConnectVPN(const std::string& config) {
-  return Connect(config) != ConnectOutcome::kFailed;
+  const ConnectOutcome outcome = Connect(config);
+  return outcome == ConnectOutcome::kConnected || outcome == ConnectOutcome::kAlreadyConnected;
 }
 
 WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& config) {
@@ -76,12 +75,12 @@ WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& conf
   const std::string config_path = SaveConfig(*this, config);
   if (config_path.empty()) {
     PluginLog("Failed to save config file");
-    return ConnectOutcome::kFailed;
+    return ConnectOutcome::kNotSaved;
   }
   PluginLog("Config saved to: " + config_path);
   if (!env_.Exists(config_path)) {
     PluginLog("Config file does not exist after save");
-    return ConnectOutcome::kFailed;
+    return ConnectOutcome::kNotSaved;
   }
 
   const std::string tool_path = GetWireguardDirectory() + "\\wireguard.exe";
@@ -165,18 +164,9 @@ bool WireguardPlugin::RecreateTunnel(const std::string& config) {
   DisconnectVPN();  // a failed disconnect does not stop the rebuild
   env_.Sleep(kWaitAfterRecreateDisconnectMs);
 
-  PluginLog("Step 2: Removing old config file...");
-  if (std::optional<std::string> program_data = env_.ShellFolder(kCommonAppDataCsidl)) {
-    const std::string old_config =
-        ConfigurationsFolder(*program_data) + "\\" + TunnelName() + ".conf";
-    if (env_.Exists(old_config)) {
-      if (std::optional<std::string> error = env_.RemoveFile(old_config)) {
-        PluginLog("Failed to remove old config file: " + *error);
-      } else {
-        PluginLog("Old config file removed: " + old_config);
-      }
-    }
-  }
+  // The old file stays until the new one replaces it in one step: a save
+  // that fails leaves the service a configuration to read at its next start.
+  PluginLog("Step 2: Keeping old config file until the new one replaces it...");
 
   PluginLog("Step 3: Uninstalling tunnel service...");
   const std::string tool_path = GetWireguardDirectory() + "\\wireguard.exe";
@@ -194,7 +184,7 @@ bool WireguardPlugin::RecreateTunnel(const std::string& config) {
   // The old tunnel survived the teardown (its service could not be removed,
   // say), so the new configuration is not in force. It is still saved, so
   // that the file the service reads at its next start is the one the UI
-  // sent and the file removed in step 2 is never left missing.
+  // sent.
   PluginLog("Old tunnel still connected, new config not applied");
   if (SaveConfig(*this, config).empty()) PluginLog("Failed to save config file");
   return false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -115,9 +116,11 @@ TEST(ConnectVPN, StopsBeforeTheInstallRunWhenSomethingIsMissing) {
     void (*prepare)(FakeWireguardMachine&);
     std::vector<std::string> log;
   } cases[] = {
-      {"no WireGuard", [](FakeWireguardMachine& m) { m.RemoveWireguard(); },
+      {"no WireGuard",
+       [](FakeWireguardMachine& m) { m.RemoveWireguard(); },
        {"ConnectVPN called", "WireGuard not installed"}},
-      {"no ProgramData folder", [](FakeWireguardMachine& m) { m.shell_folders.clear(); },
+      {"no ProgramData folder",
+       [](FakeWireguardMachine& m) { m.shell_folders.clear(); },
        {"Failed to save config file"}},
       {"saved file not found afterwards",
        [](FakeWireguardMachine& m) { m.undeterminable.insert(kConfigPath); },
@@ -254,8 +257,7 @@ TEST(RecreateTunnel, RebuildsInFourStepsAndConnectsWithTheNewConfig) {
       "RecreateTunnel called",
       "Step 1: Disconnecting VPN...",
       "DisconnectVPN called",
-      "Step 2: Removing old config file...",
-      "Old config file removed: " + kConfigPath,
+      "Step 2: Keeping old config file until the new one replaces it...",
       "Step 3: Uninstalling tunnel service...",
       "Step 4: Saving new config and connecting...",
       "ConnectVPN called",
@@ -267,57 +269,52 @@ TEST(RecreateTunnel, RebuildsInFourStepsAndConnectsWithTheNewConfig) {
   EXPECT_EQ(machine.RunsContaining("/uninstalltunnelservice").size(), 2u);
 }
 
-TEST(RecreateTunnel, GoesOnPastAFailedDisconnectAndAnUnremovableFile) {
+TEST(RecreateTunnel, GoesOnPastAFailedDisconnect) {
   FakeWireguardMachine machine;
   machine.tunnel_up = true;
   machine.uninstall_run = MakeRun(1, "Access is denied.");
   machine.uninstall_takes_tunnel_down = false;
   machine.next_show_up = {true, false};  // the disconnect fails; the connect finds it down
-  machine.paths.insert(kConfigPath);
-  machine.unremovable[kConfigPath] = "remove: Access is denied";
   WireguardPlugin plugin(nullptr, machine);
 
   EXPECT_TRUE(plugin.RecreateTunnel("new"));
   EXPECT_TRUE(machine.LoggedInOrder({
-      "Step 2: Removing old config file...",
-      "Failed to remove old config file: remove: Access is denied",
+      "Step 2: Keeping old config file until the new one replaces it...",
       "Step 3: Uninstalling tunnel service...",
       "Step 4: Saving new config and connecting...",
   }));
-  EXPECT_FALSE(machine.Logged("Old config file removed: " + kConfigPath));
   EXPECT_EQ(machine.files[kConfigPath], "new");
 }
 
-TEST(RecreateTunnel, QuietStepsWhenThereIsNothingToRemove) {
-  {
-    SCOPED_TRACE("no old file");
+// The service reads the old file at its next start, whatever step failed.
+TEST(RecreateTunnel, ASaveThatFailsLeavesThePreviousFileByteForByte) {
+  const std::function<void(FakeWireguardMachine&)> faults[] = {
+      [](FakeWireguardMachine& m) { m.shell_folders.clear(); },
+      [](FakeWireguardMachine& m) { m.blocked_folders = {"C:\\ProgramData\\WireGuard"}; },
+      [](FakeWireguardMachine& m) { m.unreplaceable = {kConfigPath}; },
+  };
+  for (const auto& fault : faults) {
     FakeWireguardMachine machine;
-    WireguardPlugin plugin(nullptr, machine);
-    EXPECT_TRUE(plugin.RecreateTunnel("new"));
-    EXPECT_EQ(machine.MessagesAfter("Step 2: Removing old config file...").front(),
-              "Step 3: Uninstalling tunnel service...");
-  }
-  {
-    SCOPED_TRACE("no ProgramData folder: no removal; the save then fails");
-    FakeWireguardMachine machine;
-    machine.shell_folders.clear();
+    machine.tunnel_up = true;
+    machine.paths.insert(kConfigPath);
+    machine.files[kConfigPath] = "[Interface]\r\nPrivateKey = old\r\n";
+    fault(machine);
     WireguardPlugin plugin(nullptr, machine);
     EXPECT_FALSE(plugin.RecreateTunnel("new"));
-    EXPECT_EQ(machine.MessagesAfter("Step 2: Removing old config file...").front(),
-              "Step 3: Uninstalling tunnel service...");
+    EXPECT_EQ(machine.files[kConfigPath], "[Interface]\r\nPrivateKey = old\r\n");
     EXPECT_TRUE(machine.Logged("Failed to save config file"));
   }
-  {
-    SCOPED_TRACE("no wireguard.exe: step 3 runs nothing and waits not");
-    FakeWireguardMachine machine;
-    machine.paths.erase(kTunnelToolPath);
-    machine.machine_keys.insert("SOFTWARE\\WireGuard");
-    WireguardPlugin plugin(nullptr, machine);
-    EXPECT_FALSE(plugin.RecreateTunnel("new"));
-    EXPECT_TRUE(machine.RunsContaining("/uninstalltunnelservice").empty());
-    // Disconnect's fallback (300 after wg, 300 before status) and the 500.
-    EXPECT_EQ(machine.sleeps, (std::vector<uint32_t>{300, 300, 500}));
-  }
+}
+
+TEST(RecreateTunnel, WithoutWireguardExeStepThreeRunsNothingAndWaitsNot) {
+  FakeWireguardMachine machine;
+  machine.paths.erase(kTunnelToolPath);
+  machine.machine_keys.insert("SOFTWARE\\WireGuard");
+  WireguardPlugin plugin(nullptr, machine);
+  EXPECT_FALSE(plugin.RecreateTunnel("new"));
+  EXPECT_TRUE(machine.RunsContaining("/uninstalltunnelservice").empty());
+  // Disconnect's fallback (300 after wg, 300 before status) and the 500.
+  EXPECT_EQ(machine.sleeps, (std::vector<uint32_t>{300, 300, 500}));
 }
 
 // The service cannot be removed, so the old tunnel runs on: the answer says
@@ -334,9 +331,9 @@ TEST(RecreateTunnel, TunnelThatStaysUpAnswersFalseAndKeepsTheNewConfig) {
 
   EXPECT_FALSE(plugin.RecreateTunnel("new"));
   EXPECT_EQ(machine.files[kConfigPath], "new");
-  EXPECT_TRUE(machine.LoggedInOrder(
-      {"Old config file removed: " + kConfigPath, "Current status: connected", "Already connected",
-       "Old tunnel still connected, new config not applied", "SaveConfigToFile called"}));
+  EXPECT_TRUE(machine.LoggedInOrder({"Current status: connected", "Already connected",
+                                     "Old tunnel still connected, new config not applied",
+                                     "SaveConfigToFile called"}));
   EXPECT_TRUE(machine.RunsContaining("/installtunnelservice").empty());
 }
 

@@ -79,6 +79,8 @@ class PluginEnv {
 
   // Runs |command_line| exactly as given (any interpreter prefix is already
   // part of it) hidden, with inherited pipe handles, and collects its output.
+  // Children (these and installers) never get WG_HIDE_KEYS from us: with it,
+  // wg.exe would print the tunnel's keys.
   // The run is bounded: reading stops after an overall limit (30 s in
   // production), the child is then terminated and |terminated| set; a child
   // still alive 2000 ms after its output ended is terminated likewise. Only
@@ -141,14 +143,13 @@ class PluginEnv {
   // an empty text when it cannot be had.
   virtual std::string ModuleFileName() = 0;
 
-  // Creates |path| and every missing parent folder. False when the folder
-  // does not exist afterwards (a file in the way, access denied).
-  virtual bool CreateDirectories(const std::string& path) = 0;
-
-  // As CreateDirectories, and the last folder of |path| gets the security
-  // descriptor |sddl| (SDDL text): given to it when it is made, its DACL
-  // applied (protected, so nothing is inherited) when it exists already.
-  // False when the folder is not there with that DACL afterwards.
+  // Makes the folder |path|, whose parent must exist, with the security
+  // descriptor |sddl| (SDDL text: owner and protected DACL), or finds it and
+  // repairs it: a folder gets that owner and DACL; a link there (a junction
+  // or a symbolic link) is removed, the link itself and never its target,
+  // and a real folder made in its place. False when |path| is not such a
+  // folder afterwards: a file in the way, no rights, or a link that cannot be
+  // removed safely (where the system would act on the target instead).
   virtual bool CreateProtectedFolder(const std::string& path, const std::string& sddl) = 0;
 
   enum class WriteOutcome { kOpenFailed, kWriteFailed, kFlushFailed, kWritten };
@@ -170,7 +171,10 @@ class PluginEnv {
   virtual bool MoveFileOver(const std::string& from, const std::string& to) = 0;
 
   // Appends |bytes| to the file |path|, which is created (with the folder's
-  // inherited access) when missing. False when not all of them were written.
+  // inherited access) when missing. A file there that is not ours is
+  // replaced by a new one, never written into: one whose owner is not its
+  // folder's, a link, or a second name of another file. False when not all
+  // of the bytes were written.
   virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
 
   // The size of the file at |path| in bytes; no value when there is none or

@@ -1,20 +1,14 @@
 // SupportLog: see the header for the file's place, format and turnover.
 #include "wireguard_plugin/support_log.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace {
 
-// Full access for LocalSystem and the Administrators group, handed down to
-// the files inside; nothing inherited from ProgramData, which lets every
-// user read.
-constexpr char kLogFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
-// Key values shorter than this are not real keys (a WireGuard key is 44
-// characters), and hiding them would blank ordinary words in the log.
-constexpr size_t kShortestHiddenKey = 8;
+// Owned by the Administrators group; full access for LocalSystem and
+// Administrators, handed down to the files inside; nothing inherited from
+// ProgramData, which lets every user read and make folders.
+constexpr char kLogFolderSddl[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 std::string Stamp(const PluginEnv::UtcTime& t) {
   char text[32];
@@ -57,20 +51,8 @@ std::string Bounded(std::string entry) {
   const size_t left_out = entry.size() - cut;
   entry.resize(cut);
   if (!entry.empty() && entry.back() == '\r') entry.pop_back();
-  return entry + "\r\n(" + std::to_string(left_out) + " more bytes of this message not kept here)\r\n";
-}
-
-std::string Trimmed(const std::string& text) {
-  const char* kBlanks = " \t\r";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool IsKeyName(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return name == "privatekey" || name == "presharedkey";
+  return entry + "\r\n(" + std::to_string(left_out) +
+         " more bytes of this message not kept here)\r\n";
 }
 
 }  // namespace
@@ -80,44 +62,16 @@ void SupportLog::Start(const std::string& program_version) {
   if (state_ != State::kOff) return;
   std::optional<std::string> program_data = env_.ShellFolder(kCsidlCommonAppData);
   if (!program_data) return Fail();
-  const std::string folder = *program_data + "\\ORVA VPN\\logs";
-  file_ = folder + "\\plugin.log";
-  if (!env_.CreateProtectedFolder(folder, kLogFolderSddl)) return Fail();
+  const std::string folder = *program_data + "\\ORVA VPN";
+  file_ = folder + "\\logs\\plugin.log";
+  if (!env_.CreateProtectedFolder(folder, kLogFolderSddl) ||
+      !env_.CreateProtectedFolder(folder + "\\logs", kLogFolderSddl)) {
+    return Fail();
+  }
   size_ = env_.FileSize(file_).value_or(0);
   state_ = State::kOn;
   Append(Stamp(env_.UtcNow()) + " Program start: ORVA VPN " + program_version + ", Windows " +
          env_.WindowsVersion() + "\r\n");
-}
-
-void SupportLog::HideKeysOf(const std::string& config) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  size_t start = 0;
-  while (start < config.size()) {
-    size_t end = config.find('\n', start);
-    if (end == std::string::npos) end = config.size();
-    const std::string line = config.substr(start, end - start);
-    start = end + 1;
-    const size_t equals = line.find('=');
-    if (equals == std::string::npos || !IsKeyName(Trimmed(line.substr(0, equals)))) continue;
-    const std::string value = Trimmed(line.substr(equals + 1));
-    if (value.size() >= kShortestHiddenKey &&
-        std::find(hidden_.begin(), hidden_.end(), value) == hidden_.end()) {
-      hidden_.push_back(value);
-    }
-  }
-}
-
-std::string SupportLog::Hide(const std::string& line) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::string shown = line;
-  for (const std::string& key : hidden_) {
-    static const std::string kHidden = "(hidden)";
-    for (size_t at = shown.find(key); at != std::string::npos;
-         at = shown.find(key, at + kHidden.size())) {
-      shown.replace(at, key.size(), kHidden);
-    }
-  }
-  return shown;
 }
 
 void SupportLog::Write(const std::string& line) {
@@ -127,9 +81,15 @@ void SupportLog::Write(const std::string& line) {
 }
 
 void SupportLog::Append(const std::string& bytes) {
-  if (size_ > 0 && size_ + bytes.size() > kMaxFileBytes) {
-    if (!env_.MoveFileOver(file_, file_ + ".1")) return Fail();
-    size_ = 0;
+  if (size_ > 0 && size_ + bytes.size() > turnover_at_) {
+    if (env_.MoveFileOver(file_, file_ + ".1")) {
+      size_ = 0;
+      turnover_at_ = kMaxFileBytes;
+    } else {
+      // Held open by a viewer, say: the file grows on for a while.
+      turnover_at_ = size_ + kTurnoverRetryBytes;
+      env_.DebugOutput("[WireGuardPlugin] Log file cannot be turned over: " + file_);
+    }
   }
   if (!env_.AppendFile(file_, bytes)) return Fail();
   size_ += bytes.size();

@@ -10,16 +10,18 @@
 // its first have no time stamp. Each start of the program writes one line
 // first: "Program start: ORVA VPN <version>, Windows <version>". When the
 // next line would take the file past 1 MiB, the file becomes plugin.log.1
-// (replacing the one before) and a new one begins. One entry keeps at most
-// its first 64 KiB.
+// (replacing the one before) and a new one begins; when that cannot be done
+// (a viewer holds the file), the lines go on into the file and the turnover
+// is tried again after kTurnoverRetryBytes more. One entry keeps at most its
+// first 64 KiB. Lines come here with their keys hidden (key_redaction.h).
 //
-// The folder lets only SYSTEM and Administrators in: the lines carry peers'
-// public keys and endpoints. Private and preshared keys never get in, nor
-// into the debugger output: once a configuration has been saved, its key
-// values are hidden from every line (a tool may echo a key it cannot parse).
+// The folder and the one above it are owned by the Administrators group and
+// let only SYSTEM and Administrators in: the lines carry peers' public keys
+// and endpoints.
 //
 // Writing never fails the caller: a log that cannot be written costs one
-// debugger line, and after that the log is off for the rest of the run.
+// debugger line, and after that the log is off for the rest of the run; a
+// failed turnover costs one debugger line each time it is tried.
 // Thread-safe; in the product only the plugin's worker thread writes.
 #ifndef ORVA_WIREGUARD_PLUGIN_SUPPORT_LOG_H_
 #define ORVA_WIREGUARD_PLUGIN_SUPPORT_LOG_H_
@@ -27,7 +29,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "wireguard_plugin/plugin_env.h"
 
@@ -39,19 +40,14 @@ class SupportLog {
   // would otherwise push the whole history, start line included, out of
   // both files at once; the rest of such an entry is noted as cut.
   static constexpr size_t kMaxEntryBytes = size_t{64} << 10;
+  // How much more goes into the file before a failed turnover is tried again.
+  static constexpr uint64_t kTurnoverRetryBytes = uint64_t{64} << 10;
 
   explicit SupportLog(PluginEnv& env) : env_(env) {}
 
   // Opens the log (making its protected folder as needed) and writes the
   // start line. Until then Write does nothing; later calls do nothing.
   void Start(const std::string& program_version);
-
-  // Every private and preshared key value of the configuration text
-  // |config| is hidden from the lines given to Hide from now on.
-  void HideKeysOf(const std::string& config);
-
-  // |line| with every hidden key value replaced by "(hidden)".
-  std::string Hide(const std::string& line) const;
 
   // Appends |line| (ANSI code page) with its time stamp, when the log is on.
   void Write(const std::string& line);
@@ -60,7 +56,7 @@ class SupportLog {
   enum class State { kOff, kOn, kFailed };
 
   // Appends one whole entry, turning the file over first when it would grow
-  // past kMaxFileBytes. Called under |mutex_|.
+  // past |turnover_at_|. Called under |mutex_|.
   void Append(const std::string& bytes);
   // The log cannot be written: one debugger line, then off.
   void Fail();
@@ -70,7 +66,7 @@ class SupportLog {
   State state_ = State::kOff;
   std::string file_;
   uint64_t size_ = 0;
-  std::vector<std::string> hidden_;
+  uint64_t turnover_at_ = kMaxFileBytes;
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_SUPPORT_LOG_H_

@@ -39,16 +39,18 @@ TEST_F(LogTest, EachMessageBecomesStampedCrLfLinesInAProtectedFolder) {
                                      "out: a\r\nb\r\nc\r\nd\r\n" + kStamp + "two ends\r\n" +
                                      kStamp + "bin: \\x00\\x01\t\\x7F\xC3\xA9\r\n");
   EXPECT_TRUE(env.logs.empty());
-  // Only LocalSystem and Administrators, nothing inherited from ProgramData,
-  // handed down to the files.
-  EXPECT_EQ(env.folder_sddl[kLogFolder], "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+  // Both folders owned by Administrators; only LocalSystem and
+  // Administrators, nothing inherited from ProgramData, handed down.
+  for (const char* folder : {"C:\\ProgramData\\ORVA VPN", kLogFolder}) {
+    EXPECT_EQ(env.folder_sddl[folder], "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)") << folder;
+  }
 }
 
 TEST_F(LogTest, TurnsOverAtOneMebibyteKeepingOnePreviousFile) {
-  env.files[kLogFile] = std::string(500 * 1024, 'o');  // from an earlier run
+  env.files[kLogFile] = std::string(500 * size_t{1024}, 'o');  // from an earlier run
   log.Start("1.2.3");
   for (int i = 0; i < 35; ++i) {
-    log.Write(std::to_string(i) + std::string(50 * 1024, 'x'));
+    log.Write(std::to_string(i) + std::string(50 * size_t{1024}, 'x'));
     ASSERT_LE(env.files[kLogFile].size(), SupportLog::kMaxFileBytes);
   }
   // Whole entries, twenty to a full file; the second turnover replaced the first.
@@ -76,14 +78,32 @@ TEST_F(LogTest, AFloodOfToolOutputKeepsItsBeginningAndTheHistoryBeforeIt) {
   EXPECT_EQ(env.files.count(kLogFile + ".1"), 0u);
 }
 
+// A viewer holding the file keeps it from turning over: the lines go on into
+// it, and the turnover is tried again after 64 KiB more, one debugger line
+// for each failure.
+TEST_F(LogTest, AFailedTurnoverKeepsTheLogOnAndIsTriedAgainLater) {
+  env.files[kLogFile] = std::string(SupportLog::kMaxFileBytes - 100, 'o');
+  env.unreplaceable = {kLogFile + ".1"};
+  log.Start("1.2.3");
+  const std::string entry(30 * size_t{1024}, 'x');
+  for (int i = 0; i < 5; ++i) log.Write(entry);
+  const std::vector<std::string> failures(
+      3, "[WireGuardPlugin] Log file cannot be turned over: " + kLogFile);
+  EXPECT_EQ(env.logs, failures);
+  EXPECT_EQ(env.files[kLogFile].size(), SupportLog::kMaxFileBytes - 100 + kStartLine.size() +
+                                            5 * (kStamp + entry + "\r\n").size());
+  env.unreplaceable.clear();
+  log.Write(entry);
+  log.Write(entry);  // 64 KiB after the last try
+  EXPECT_EQ(env.files[kLogFile], kStamp + entry + "\r\n");
+  EXPECT_EQ(env.logs, failures);
+}
+
 TEST(SupportLog, ALogThatCannotBeWrittenCostsOneDebuggerLine) {
   const std::function<void(FakePluginEnv&)> faults[] = {
+      [](FakePluginEnv& e) { e.blocked_folders = {"C:\\ProgramData\\ORVA VPN"}; },
       [](FakePluginEnv& e) { e.blocked_folders = {kLogFolder}; },
       [](FakePluginEnv& e) { e.unwritable = {kLogFile}; },
-      [](FakePluginEnv& e) {  // the turnover fails
-        e.files[kLogFile] = std::string(SupportLog::kMaxFileBytes, 'o');
-        e.unreplaceable = {kLogFile + ".1"};
-      },
   };
   for (const auto& fault : faults) {
     FakePluginEnv env;

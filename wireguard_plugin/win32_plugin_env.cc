@@ -25,7 +25,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <system_error>
 #include <vector>
 
 #include "wireguard_plugin/unique_handle.h"
@@ -79,8 +78,8 @@ std::string Narrow(UINT code_page, const wchar_t* text, int length) {
   int size = ::WideCharToMultiByte(code_page, flags, text, length, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return std::string();
   std::string narrow(static_cast<size_t>(size), '\0');
-  size = ::WideCharToMultiByte(code_page, flags, text, length, narrow.data(), size, nullptr,
-                               nullptr);
+  size =
+      ::WideCharToMultiByte(code_page, flags, text, length, narrow.data(), size, nullptr, nullptr);
   if (size <= 0) return std::string();
   narrow.resize(static_cast<size_t>(size));
   return narrow;
@@ -133,10 +132,63 @@ UniqueHandle StartReader(const std::shared_ptr<PipeReader>& reader) {
   return thread;
 }
 
+// What a handle opened on a path refers to: the thing itself, a link
+// itself, or (Wine 8 does this) a link's target although the path names a
+// link, so that nothing done through the handle touches the link.
+enum class Found { kItself, kLink, kLinkTarget };
+
+// Opens |path| itself, never what a link there points to, with |access|;
+// |found| says what the handle refers to and |info| describes it.
+UniqueHandle OpenItself(const std::wstring& path, DWORD access, Found& found,
+                        BY_HANDLE_FILE_INFORMATION& info) {
+  UniqueHandle handle(::CreateFileW(
+      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle || !::GetFileInformationByHandle(handle.Get(), &info)) return UniqueHandle();
+  const DWORD by_path = ::GetFileAttributesW(path.c_str());
+  found = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? Found::kLink
+          : by_path != INVALID_FILE_ATTRIBUTES && (by_path & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+              ? Found::kLinkTarget
+              : Found::kItself;
+  return handle;
+}
+
+// Marks what |handle| refers to for deletion when the handle is closed.
+bool DeleteOnClose(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof(disposition)) != 0;
+}
+
+// True when the owner of the file behind |file| is that of |folder|.
+bool OwnedAsFolder(HANDLE file, const std::wstring& folder) {
+  PSID owners[2] = {};
+  UniqueLocal descriptors[2];
+  return ::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owners[0], nullptr,
+                           nullptr, nullptr, descriptors[0].Put()) == ERROR_SUCCESS &&
+         ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                 &owners[1], nullptr, nullptr, nullptr,
+                                 descriptors[1].Put()) == ERROR_SUCCESS &&
+         ::EqualSid(owners[0], owners[1]);
+}
+
 }  // namespace
 
 Win32PluginEnv::Win32PluginEnv(RunLimits limits)
-    : limits_(limits), interrupted_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    : limits_(limits), interrupted_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  // With WG_HIDE_KEYS=never in its environment, wg.exe prints keys; no child
+  // of ours inherits it.
+  ::SetEnvironmentVariableW(L"WG_HIDE_KEYS", nullptr);
+  // An administrator may take over a folder that someone else made (see
+  // CreateProtectedFolder) only with this privilege, which an elevated
+  // administrator holds but has not enabled.
+  UniqueHandle token;
+  TOKEN_PRIVILEGES restore{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Put()) &&
+      ::LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &restore.Privileges[0].Luid)) {
+    ::AdjustTokenPrivileges(token.Get(), FALSE, &restore, 0, nullptr, nullptr);
+  }
+}
 
 Win32PluginEnv::~Win32PluginEnv() {
   if (interrupted_ != nullptr) ::CloseHandle(interrupted_);
@@ -389,43 +441,34 @@ std::string Win32PluginEnv::ModuleFileName() {
   return std::string(buffer, strnlen(buffer, MAX_PATH));
 }
 
-bool Win32PluginEnv::CreateDirectories(const std::string& path) {
-  try {
-    std::filesystem::path folder(Widen(path));
-    if (folder.empty()) return false;
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    return std::filesystem::is_directory(folder, error);
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
 bool Win32PluginEnv::CreateProtectedFolder(const std::string& path, const std::string& sddl) {
-  std::wstring wide = Widen(path);
-  const size_t last = path.find_last_of('\\');
+  const std::wstring wide = Widen(path);
   UniqueLocal descriptor;
-  if (wide.empty() || last == std::string::npos || !ConvertSddl(sddl, descriptor) ||
-      !CreateDirectories(path.substr(0, last))) {
-    return false;
-  }
-
+  if (wide.empty() || sddl.empty() || !ConvertSddl(sddl, descriptor)) return false;
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
   attributes.lpSecurityDescriptor = descriptor.Get();
   if (::CreateDirectoryW(wide.c_str(), &attributes)) return true;
   if (::GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  // Made before, by us or by anyone: it gets the same DACL now.
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL dacl = nullptr;
-  const DWORD attributes_now = ::GetFileAttributesW(wide.c_str());
-  return attributes_now != INVALID_FILE_ATTRIBUTES &&
-         (attributes_now & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         ::GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted) && present &&
-         ::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
-                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                 nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+
+  // Made before, by us or by anyone: it becomes ours.
+  Found found = Found::kItself;
+  BY_HANDLE_FILE_INFORMATION info{};
+  UniqueHandle existing =
+      OpenItself(wide, READ_CONTROL | WRITE_DAC | WRITE_OWNER | DELETE, found, info);
+  if (!existing || found == Found::kLinkTarget) return false;
+  if (found == Found::kLink) {
+    if (!DeleteOnClose(existing.Get())) return false;
+    existing.Reset();
+    return ::CreateDirectoryW(wide.c_str(), &attributes) != 0;
+  }
+  // SetKernelObjectSecurity applies the descriptor as it is; under Wine the
+  // folder's Unix mode then lets nobody else in.
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         ::SetKernelObjectSecurity(existing.Get(),
+                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                       PROTECTED_DACL_SECURITY_INFORMATION,
+                                   descriptor.Get());
 }
 
 PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const std::string& bytes,
@@ -459,6 +502,18 @@ bool Win32PluginEnv::MoveFileOver(const std::string& from, const std::string& to
 bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& bytes) {
   std::wstring wide = Widen(path);
   if (wide.empty()) return false;
+  Found found = Found::kItself;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (UniqueHandle existing = OpenItself(wide, READ_CONTROL, found, info)) {
+    // Made by someone else before its folder was ours (its owner could read
+    // what we add), a link, or a second name of another file: it goes.
+    if (found == Found::kLinkTarget) return false;
+    if (found == Found::kLink || info.nNumberOfLinks != 1 ||
+        !OwnedAsFolder(existing.Get(), wide.substr(0, wide.find_last_of(L'\\')))) {
+      existing = OpenItself(wide, DELETE, found, info);
+      if (!existing || found == Found::kLinkTarget || !DeleteOnClose(existing.Get())) return false;
+    }
+  }
   UniqueHandle file(::CreateFileW(wide.c_str(), FILE_APPEND_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -42,7 +42,6 @@ class Win32PluginEnv : public PluginEnv {
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   std::optional<std::string> ShortPathName(const std::string& path) override;
   std::string ModuleFileName() override;
-  bool CreateDirectories(const std::string& path) override;
   bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override;
   WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
                          const std::string& sddl) override;

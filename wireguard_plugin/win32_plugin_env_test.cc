@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -62,6 +63,16 @@ std::string ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// How many temporary files of a save are in |folder|.
+int Temporaries(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    count += std::regex_match(entry.path().filename().string(),
+                              std::regex(R"(orva_divuv\.conf\..*\.tmp)"));
+  }
+  return count;
 }
 
 // Runs a setup command (reg add, ...) and insists that it worked.
@@ -269,20 +280,26 @@ const char kConfigFolder[] = "C:\\ProgramData\\WireGuard\\Configurations";
 const char kConfigFile[] = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf";
 
 TEST_F(Win32PluginTest, ConfigurationFileHoldsTheTextWithCrLf) {
-  Cleanup files({kConfigFile, kConfigFolder, "C:\\ProgramData\\WireGuard"});
+  // A folder named as the temporary file was, which cannot be removed, does
+  // not stand in the way of a save.
+  const std::string stale = std::string(kConfigFile) + ".tmp";
+  Cleanup files(
+      {kConfigFile, stale + "\\theirs", stale, kConfigFolder, "C:\\ProgramData\\WireGuard"});
+  ASSERT_TRUE(::CreateDirectoryA("C:\\ProgramData\\WireGuard", nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(kConfigFolder, nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(stale.c_str(), nullptr));
+  WriteAll(stale + "\\theirs", "x");
   EXPECT_EQ(plugin_.SaveConfigToFile("[Interface]\nPrivateKey = k\r\n"), kConfigFile);
   EXPECT_EQ(ReadAll(kConfigFile), "[Interface]\r\nPrivateKey = k\r\r\n");
   EXPECT_EQ(env_.logs.back(), Log(std::string("Config file saved successfully: ") + kConfigFile));
 
-  // The second save replaces the first, and removes the temporary file an
-  // interrupted save left.
-  const std::string temporary = std::string(kConfigFile) + ".tmp";
-  WriteAll(temporary, "left by a crash");
+  // The second save replaces the first.
   EXPECT_EQ(plugin_.SaveConfigToFile("second"), kConfigFile);
   EXPECT_EQ(ReadAll(kConfigFile), "second");
   EXPECT_EQ(plugin_.SaveConfigToFile(""), kConfigFile);
   EXPECT_EQ(ReadAll(kConfigFile), "");
-  EXPECT_FALSE(env_.Exists(temporary));
+  EXPECT_EQ(Temporaries(kConfigFolder), 0);
+  EXPECT_EQ(ReadAll(stale + "\\theirs"), "x");
 }
 
 // WireGuard's configuration folder on a real disk of a few KiB: a tmpfs that
@@ -310,7 +327,7 @@ TEST(Win32SmallDisk, AFullDiskKeepsThePreviousConfigurationAndNoTemporaryFile) {
     EXPECT_EQ(plugin.SaveConfigToFile(std::string(size, 'x')), "");
     EXPECT_EQ(env.logs.back(), Log("Failed to save config file"));
     EXPECT_TRUE(ReadAll(file) == "[Interface]\r\nPrivateKey = old\r\n") << "the old file is gone";
-    EXPECT_FALSE(env.Exists(file + ".tmp"));
+    EXPECT_EQ(Temporaries(file.substr(0, file.find_last_of('\\'))), 0);
   }
   // The space came back with the temporary file.
   EXPECT_EQ(plugin.SaveConfigToFile(std::string(8 * 1024, 'y')), file);
@@ -382,6 +399,32 @@ TEST_F(Win32PluginTest, LogFileHoldsStampedUtf8Lines) {
   SupportLog(env_).Start("1.2.3");
   EXPECT_TRUE(std::regex_search(ReadAll(kLogFile), std::regex("\\n" + start + "$")));
   EXPECT_EQ(Count(env_.logs, Log(std::string("Log file cannot be written: ") + kLogFile)), 0);
+}
+
+// A plugin.log that someone else left as a second name of their own file is
+// replaced, never written into.
+TEST_F(Win32PluginTest, ALogFileThatIsNotOursIsReplaced) {
+  SetAside earlier("C:\\ProgramData\\ORVA VPN");
+  const std::string theirs = "C:\\ProgramData\\orva test theirs.txt";
+  Cleanup files({kLogFile, theirs, "C:\\ProgramData\\ORVA VPN\\logs", "C:\\ProgramData\\ORVA VPN"});
+  ASSERT_TRUE(::CreateDirectoryA("C:\\ProgramData\\ORVA VPN", nullptr));
+  ASSERT_TRUE(::CreateDirectoryA("C:\\ProgramData\\ORVA VPN\\logs", nullptr));
+  WriteAll(theirs, "their text\r\n");
+  ASSERT_TRUE(::CreateHardLinkA(kLogFile, theirs.c_str(), nullptr));
+  SupportLog(env_).Start("1.2.3");
+  EXPECT_EQ(ReadAll(theirs), "their text\r\n");
+  EXPECT_TRUE(std::regex_match(ReadAll(kLogFile), std::regex("[^\\n]* Program start: [^\\n]*\\n")))
+      << ReadAll(kLogFile);
+}
+
+// With WG_HIDE_KEYS=never, wg.exe would print the tunnel's keys: no child
+// gets it from us.
+TEST(Win32PluginEnvironment, ChildrenDoNotGetWgHideKeys) {
+  ASSERT_TRUE(::SetEnvironmentVariableA("WG_HIDE_KEYS", "never"));
+  Win32PluginEnv env;
+  const ProcessRun run = env.RunHidden(env.SystemFolder() + "\\cmd.exe /c echo [%WG_HIDE_KEYS%]",
+                                       PluginEnv::Console::kHidden);
+  EXPECT_EQ(run.output, "[%WG_HIDE_KEYS%]\r\n");
 }
 
 }  // namespace

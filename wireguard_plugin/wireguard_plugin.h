@@ -10,6 +10,7 @@
 //
 // The operations are spread over files by concern:
 //   command_runner.cc  PluginLog, ExecuteCommand
+//   key_redaction.cc   the keys hidden from every log line (KeyRedactor)
 //   support_log.cc     the log file for support (SupportLog)
 //   detection.cc       IsWireguardInstalled, GetWireguardDirectory, GetShortPath
 //   config_file.cc     SaveConfigToFile, GetDocumentsPath
@@ -29,6 +30,7 @@
 #include <string>
 
 #include "wireguard_plugin/call_worker.h"
+#include "wireguard_plugin/key_redaction.h"
 #include "wireguard_plugin/plugin_env.h"
 #include "wireguard_plugin/support_log.h"
 
@@ -124,8 +126,9 @@ class WireguardPlugin {
 
  private:
   // ConnectVPN's steps, telling a tunnel that was up before anything ran
-  // (nothing saved, nothing run) from one this call brought up.
-  enum class ConnectOutcome { kFailed, kConnected, kAlreadyConnected };
+  // (nothing saved, nothing run) from one this call brought up, and a
+  // failure with the configuration saved from one without.
+  enum class ConnectOutcome { kFailed, kNotSaved, kConnected, kAlreadyConnected };
   ConnectOutcome Connect(const std::string& config);
 
   // Runs HandleMethodCall for the worker so that nothing it throws escapes
@@ -137,6 +140,7 @@ class WireguardPlugin {
   Link link_;
   std::unique_ptr<MethodCallChannel> channel_;
   PluginEnv& env_;
+  KeyRedactor key_redactor_;
   SupportLog support_log_{env_};
   // Declared last: destroyed (stopped) first, while everything a running
   // call uses still exists.

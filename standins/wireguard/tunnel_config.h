@@ -14,6 +14,7 @@
 #ifndef ORVA_STANDINS_WIREGUARD_TUNNEL_CONFIG_H_
 #define ORVA_STANDINS_WIREGUARD_TUNNEL_CONFIG_H_
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -144,6 +145,51 @@ inline std::optional<TunnelConfig> ParseTunnelConfig(const std::string& text,
     if (peer.public_key.empty()) return fail("a [Peer] without PublicKey");
   }
   return config;
+}
+
+// What WireGuard's own parser (`wg setconf`, as `wg-quick up` runs it) says
+// about |text| on standard error, or nothing when it takes the text. Lines
+// end at LF; '#' starts a comment; every blank is dropped; names compare
+// without regard to case; the first line it cannot use ends the parse:
+//   Line unrecognized: `LINE'                    (a name out of its section)
+//   Key is not the correct length or format: `VALUE'
+// followed by "Configuration parsing error". The [Interface] names that
+// wg-quick handles itself (Address, DNS, MTU, ...) never reach the parser.
+inline std::string WgParserComplaint(const std::string& text) {
+  using config_detail::Lower;
+  static const std::vector<std::string> kNames[] = {
+      {"address", "dns", "mtu", "table", "preup", "postup", "predown", "postdown", "saveconfig"},
+      {"privatekey", "listenport", "fwmark"},
+      {"publickey", "presharedkey", "allowedips", "endpoint", "persistentkeepalive"}};
+  size_t section = 3;  // none yet; 1 [Interface], 2 [Peer]
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line;
+    for (size_t i = start; i < end && text[i] != '#'; ++i) {
+      if (!std::isspace(static_cast<unsigned char>(text[i]))) line += text[i];
+    }
+    start = end + 1;
+    const std::string lower = Lower(line);
+    const std::string name = lower.substr(0, lower.find('='));
+    const std::string value = line.substr(std::min(line.size(), name.size() + 1));
+    if (line.empty() || (section == 1 && std::count(kNames[0].begin(), kNames[0].end(), name))) {
+      continue;
+    }
+    if (lower == "[interface]" || lower == "[peer]") {
+      section = lower == "[peer]" ? 2 : 1;
+    } else if (section > 2 || name == lower ||
+               !std::count(kNames[section].begin(), kNames[section].end(), name)) {
+      return "Line unrecognized: `" + line + "'\nConfiguration parsing error\n";
+    } else if (name.find("key") != std::string::npos &&
+               (value.size() != 44 || value.back() != '=' ||
+                value.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                        "0123456789+/") != 43)) {
+      return "Key is not the correct length or format: `" + value +
+             "'\nConfiguration parsing error\n";
+    }
+  }
+  return std::string();
 }
 
 }  // namespace wg_standin

@@ -77,12 +77,29 @@ std::vector<TunnelRecord> RunningTunnels(int64_t now_ms) {
 }
 
 // The `wg show` block of a running tunnel, or no value when its service's
-// configuration copy is gone or unusable.
-std::optional<std::string> ShowBlock(const TunnelRecord& tunnel, int64_t now_ms) {
+// configuration copy is gone or unusable. With WG_HIDE_KEYS=never in the
+// environment, or the fault switch wg=show-keys (a product hands that
+// variable to no child), the keys themselves stand for "(hidden)".
+std::optional<std::string> ShowBlock(const TunnelRecord& tunnel, int64_t now_ms, bool show_keys) {
   const auto config = RunningConfig(tunnel.name);
   if (!config) return std::nullopt;
   const int64_t up_for = now_ms - tunnel.UpAtMs();
-  return RenderInterface(DescribeTunnel(tunnel.name, *config, up_for > 0 ? up_for : 0));
+  std::string block =
+      RenderInterface(DescribeTunnel(tunnel.name, *config, up_for > 0 ? up_for : 0));
+  auto reveal = [&block, show_keys](const std::string& label, const std::string& key) {
+    const size_t at = block.find("  " + label + ": (hidden)\n");
+    if (show_keys && at != std::string::npos) block.replace(at + label.size() + 4, 8, key);
+  };
+  reveal("private key", config->private_key);
+  for (const PeerConfig& peer : config->peers) {
+    if (!peer.preshared_key.empty()) reveal("preshared key", peer.preshared_key);
+  }
+  return block;
+}
+
+bool ShowKeys(const FaultSwitches& faults) {
+  const char* hide = std::getenv("WG_HIDE_KEYS");
+  return faults.Has("wg", "show-keys") || (hide != nullptr && std::string(hide) == "never");
 }
 
 int ShowOne(const std::string& name, const FaultSwitches& faults) {
@@ -92,7 +109,7 @@ int ShowOne(const std::string& name, const FaultSwitches& faults) {
     if (tunnel.name != name) continue;
     if (faults.Has("wg", "permission-denied")) {
       reason = "Permission denied";
-    } else if (auto block = ShowBlock(tunnel, now)) {
+    } else if (auto block = ShowBlock(tunnel, now, ShowKeys(faults))) {
       Print(*block);
       return 0;
     }
@@ -108,7 +125,7 @@ int ShowAll(const FaultSwitches& faults) {
   bool first = true;
   for (const TunnelRecord& tunnel : RunningTunnels(now)) {
     std::optional<std::string> block;
-    if (!faults.Has("wg", "permission-denied")) block = ShowBlock(tunnel, now);
+    if (!faults.Has("wg", "permission-denied")) block = ShowBlock(tunnel, now, ShowKeys(faults));
     if (!block) {
       const char* reason =
           faults.Has("wg", "permission-denied") ? "Permission denied" : "No such file or directory";

@@ -27,6 +27,7 @@
 
 #include "standins/wireguard/relay_client.h"
 #include "standins/wireguard/standin_platform.h"
+#include "standins/wireguard/tunnel_config.h"
 #include "standins/wireguard/tunnel_name.h"
 #include "standins/wireguard/tunnel_store.h"
 
@@ -66,6 +67,16 @@ int InstallTunnel(const std::string& path, const FaultSwitches& faults,
   if (faults.Has("wireguard", "deny-install")) return Fail("Access is denied.");
   const TunnelNameResult name = TunnelNameFromPath(path);
   if (!name.error.empty()) return Fail(name.error);
+  // As in real mode, where wg-quick brings the tunnel up at once: WireGuard's
+  // parser echoes what it cannot use, and nothing is installed.
+  if (faults.Has("wireguard", "parse-check")) {
+    const std::string complaint =
+        WgParserComplaint(ReadWholeFile(Widen(path)).value_or(std::string()));
+    if (!complaint.empty()) {
+      WriteRaw(STD_ERROR_HANDLE, complaint);
+      return 1;
+    }
+  }
 
   StateLock lock;
   std::vector<TunnelRecord> tunnels = LoadTunnels();

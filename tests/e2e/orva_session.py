@@ -9,6 +9,9 @@ are comment lines of the session file, which the engine skips:
                    {"<map-of>": PATTERN} match by kind)
   #log> LINE       a debug-output line that must appear; #nolog> one that must not
   #file> PATH JSON-STRING   a file's bytes at the end; #nofile> PATH  no file there
+  #plant-link> PATH TARGET  before the start, a link at PATH to a folder TARGET
+                   holding one file of a user's; at the end TARGET holds just that
+  #closed-folder> PATH      at the end a real folder that others cannot enter
   #max-seconds> N  the call above answers within N s of when it could start
   #no-reply>       the window closes during the call above; the program must end
 With --real-tunnel the stand-in tools hand each run to WireGuard's own tools
@@ -73,6 +76,7 @@ class Step:
 
 def parse_session(path):
     steps, logs, nologs, files, nofiles = [], [], [], [], []
+    folders = {"#plant-link": [], "#closed-folder": []}
     pending_sleep = 0.0
 
     def last(tag):
@@ -98,12 +102,14 @@ def parse_session(path):
             files.append((target, json.loads(content)))
         elif tag == "#nofile":
             nofiles.append(rest.strip())
+        elif tag in folders:
+            folders[tag].append(rest.strip())
         elif line.startswith("@sleep "):
             pending_sleep += float(line.split()[1]) / 1000.0
         elif line.strip() and not line.startswith(("#", "@")) and line != "quit":
             steps.append(Step(len(steps) + 1, line))
             steps[-1].sleep_before, pending_sleep = pending_sleep, 0.0
-    return steps, logs, nologs, files, nofiles
+    return steps, logs, nologs, files, nofiles, folders
 
 
 def matches(pattern, value):
@@ -277,7 +283,10 @@ def take_screenshot(path, console):
 
 SUPPORT_LOG = r"C:\ProgramData\ORVA VPN\logs\plugin.log"
 STAMP = re.compile(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z ")
-KEY_VALUE = re.compile(r"(?:PrivateKey|PresharedKey)\s*=\s*([A-Za-z0-9+/]{42,43}=)")
+# A key's first 43 characters: padded or not, cut short by wg or not, none
+# of it may show.
+KEY_VALUE = re.compile(r"(?i)(?:private|preshared)\s*key\s*=\s*([A-Za-z0-9+/]{43})")
+THEIRS = b"[Interface]\r\nPrivateKey = a user's own\r\n"
 
 
 def support_log_checks(data, debugger_lines, session_text, check):
@@ -410,7 +419,7 @@ def main():
     for f in (transcript, log_file):
         f.unlink(missing_ok=True)
 
-    steps, log_expect, nolog_expect, file_expect, nofile_expect = parse_session(args.session)
+    steps, log_expect, nolog_expect, file_expect, nofile_expect, folders = parse_session(args.session)
     shot_method, _, shot_n = args.screenshot_after.partition(":")
     shot_n = int(shot_n or 1)
     shot_taken = False
@@ -435,6 +444,11 @@ def main():
     wine = Wine(args.prefix, args.fresh, locale_env)
     if args.documents:
         wine.set_documents(args.documents)
+    for link, target in (pair.split(" ", 1) for pair in folders["#plant-link"]):
+        prefix_path(args.prefix, target).mkdir(parents=True, exist_ok=True)
+        (prefix_path(args.prefix, target) / "theirs.conf").write_bytes(THEIRS)
+        prefix_path(args.prefix, link).parent.mkdir(parents=True, exist_ok=True)
+        prefix_path(args.prefix, link).symlink_to(prefix_path(args.prefix, target))
     tunnel = None
     if args.real_tunnel:
         tunnel = real_tunnel.RealTunnel(
@@ -597,6 +611,14 @@ def main():
     for target in nofile_expect:
         got = files_seen.get(target)
         check(got is None, f"no file: {target}", f"found    {(got or b'')[:400]!r}")
+    for link, target in (pair.split(" ", 1) for pair in folders["#plant-link"]):
+        inside = {p.name: p.read_bytes() for p in prefix_path(args.prefix, target).iterdir()}
+        check(inside == {"theirs.conf": THEIRS}, f"the link's target is as planted: {target}", f"holds {inside}")
+    for folder in folders["#closed-folder"]:
+        p = prefix_path(args.prefix, folder)
+        mode = None if p.is_symlink() or not p.is_dir() else p.stat().st_mode & 0o777
+        check(mode is not None and mode & 0o007 == 0, f"a real folder others cannot enter: {folder}",
+              f"mode {mode and oct(mode)}, link {p.is_symlink()}")
     failed = diagnostics_report(diagnostics, args.flat_after, args.handle_slack, args.memory_slack)
     if args.flat_after is not None:  # two checks: handles and private bytes
         results += [False] * failed + [True] * max(0, 2 - failed)

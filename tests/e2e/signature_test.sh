@@ -45,6 +45,21 @@ build_package() { cmake --build "$build" --target msi -- -v >"$work/build.log" 2
 check "the package builds with the certificate" build_package
 check "the password shows nowhere in the build output" \
   bash -c '! grep -qF -- "$1" "$2"' _ "$ORVA_SIGN_PASSWORD" "$work/build.log"
+# A stand-in osslsigncode checks, while it runs, that the password came on
+# its standard input and rests in no file of the signing folder (where an
+# interrupted step would leave it).
+pipe_only() {
+  mkdir -p "$work/stub"
+  cat >"$work/stub/osslsigncode" <<'EOF'
+#!/bin/sh
+for out; do :; done
+[ "$(cat)" = "$ORVA_SIGN_PASSWORD" ] && ! grep -rqF -- "$ORVA_SIGN_PASSWORD" "${out%/*/*}" && : >"$out"
+EOF
+  chmod +x "$work/stub/osslsigncode"
+  cmake -D INPUT="$build/bundle/orva_vpn.exe" -D OUTPUT="$work/stub/signed.exe" -D BUILD_DIR="$work/stub" \
+    -D OSSLSIGNCODE="$work/stub/osslsigncode" -P "$here/../../cmake/sign_file.cmake" >/dev/null 2>&1
+}
+check "the password reaches osslsigncode through a pipe, never a file" pipe_only
 msiextract -C "$work/extracted" "$msi" >/dev/null
 inner=$(find "$work/extracted" -name orva_vpn.exe | head -1)
 
