@@ -21,6 +21,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -86,14 +87,16 @@ std::wstring ResolvedPath(HANDLE handle) {
 }
 
 // The entries of an open folder, without "." and "..", read through its
-// handle, so that they are that folder's whatever happens to its name.
+// handle, so that they are that folder's whatever happens to its name. The
+// buffer is on the heap: Remove recurses once per level of nesting.
 std::vector<std::wstring> Names(HANDLE folder) {
   std::vector<std::wstring> names;
-  alignas(FILE_ID_BOTH_DIR_INFO) unsigned char buffer[16 * 1024];
+  std::vector<unsigned char> buffer(size_t{16} * 1024);
   FILE_INFO_BY_HANDLE_CLASS query = FileIdBothDirectoryRestartInfo;
-  while (GetFileInformationByHandleEx(folder, query, buffer, sizeof buffer)) {
+  while (GetFileInformationByHandleEx(folder, query, buffer.data(),
+                                      static_cast<DWORD>(buffer.size()))) {
     query = FileIdBothDirectoryInfo;
-    for (unsigned char* at = buffer;;) {
+    for (unsigned char* at = buffer.data();;) {
       const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
       std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
       if (name != L"." && name != L"..") names.push_back(std::move(name));
@@ -180,7 +183,7 @@ bool AskedToUninstall() {
   int count = 0;
   UniqueLocal arguments(CommandLineToArgvW(GetCommandLineW(), &count));
   wchar_t** argv = static_cast<wchar_t**>(arguments.Get());
-  return argv && count == 2 && SameName(argv[1], wcslen(argv[1]), L"/uninstall");
+  return argv && count == 2 && SameName(argv[1], std::wcslen(argv[1]), L"/uninstall");
 }
 
 }  // namespace
