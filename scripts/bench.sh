@@ -14,9 +14,14 @@
 #    <build>/bench/results/command_runner.json.
 # 3. Runs the real orva_vpn.exe from the bundle under Wine with the session
 #    bench/status_poll.session: status polls timed by the stand-in engine
-#    (send to reply, as the UI sees it), then polls while the control tool
+#    (send to reply, as the UI sees it) in rounds alternating with a bare
+#    start-and-wait of wg.exe from the same process, then polls while the control tool
 #    takes 3 s a run, with window_probe.exe sending the window WM_NULL every
 #    50 ms. Figures stay in <build>/bench/session (transcript, probe.txt).
+#    Then, with the setup-program installer, bench/connect_after_install.session:
+#    "connect" sent the moment "installWireguard" answers, while status and
+#    counters are polled every 250 ms, after short installations and after
+#    ones of 20 s, alternating. Figures stay in <build>/bench/connect.
 # 4. Prints the summary table (bench/summarize.py).
 #
 # ORVA_BUILD_ROOT chooses the build root (default <repo>/build); ORVA_JOBS the
@@ -72,6 +77,7 @@ fi
 echo "== status polls through the real executable under Wine"
 session_out=$build_root/bench/session
 session_dir=
+connect_dir=
 if build_target windows all \
      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release; then
   source scripts/wine-env.sh
@@ -89,10 +95,22 @@ if build_target windows all \
   else
     echo "bench.sh: the session benchmark failed (see $session_out.log); its figures are left out" >&2
   fi
+  connect_out=$build_root/bench/connect
+  if python3 tests/e2e/orva_session.py --bundle "$build_root/windows/bundle" \
+       --session bench/connect_after_install.session --prefix "$connect_out/wineprefix" --fresh \
+       --out "$connect_out" --timeout 300 \
+       --swap-installer "$build_root/windows/standins/wireguard/wireguard-installer.exe" \
+       >"$connect_out.log" 2>&1
+  then
+    connect_dir=$connect_out
+  else
+    echo "bench.sh: the connect benchmark failed (see $connect_out.log); its figures are left out" >&2
+  fi
 else
   echo "bench.sh: the Windows build failed; the session figures are left out" >&2
 fi
 
 echo
 echo "== summary"
-python3 bench/summarize.py "$results/native.json" "${runner_json:--}" ${session_dir:+"$session_dir"}
+python3 bench/summarize.py "$results/native.json" "${runner_json:--}" "${session_dir:--}" \
+  ${connect_dir:+"$connect_dir"}

@@ -5,9 +5,11 @@
 // operation's failure into an error envelope; every other false or empty
 // outcome goes back as a success value. Messages meant for the user are
 // Russian (UTF-8 on the channel); log lines are English.
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -120,13 +122,15 @@ void AnswerFailure(const std::string& method, flutter::MethodResult& result) {
 }
 
 // Hands the answer on to a result that its caller keeps, noting that it was
-// given, so that the caller can tell whether a call that threw was answered.
+// given (and a success value), so that the caller can tell whether a call
+// that threw was answered.
 class NotedResult : public flutter::MethodResult {
  public:
-  NotedResult(flutter::MethodResult& target, bool& answered)
-      : target_(target), answered_(answered) {}
+  NotedResult(flutter::MethodResult& target, bool& answered, std::optional<EncodableValue>& value)
+      : target_(target), answered_(answered), value_(value) {}
   void OnSuccess(const EncodableValue* value) override {
     answered_ = true;
+    value_ = value ? *value : EncodableValue();
     target_.OnSuccess(value);
   }
   void OnError(const std::string& code, const std::string& message,
@@ -142,16 +146,46 @@ class NotedResult : public flutter::MethodResult {
  private:
   flutter::MethodResult& target_;
   bool& answered_;
+  std::optional<EncodableValue>& value_;
 };
 
 }  // namespace
 
-void WireguardPlugin::HandleQueuedCall(const flutter::MethodCall& call,
+// A UI polls status and counters on a timer whether or not the last answer
+// has come, so polls pile up behind a long call (an installation takes
+// minutes). A read-only call therefore takes the answer of the latest run of
+// an identical call (same method, same arguments) that began after it
+// arrived: it is as fresh as a run of its own. Calls are still taken, and
+// answered, in arrival order, and any other call forgets every run, so no
+// answer crosses a call that may change the machine's state.
+void WireguardPlugin::HandleQueuedCall(const flutter::MethodCall& call, uint64_t arrival,
                                        std::unique_ptr<flutter::MethodResult> result) {
   bool answered = false;
   std::string thrown;
   try {
-    HandleMethodCall(call, std::make_unique<NotedResult>(*result, answered));
+    const std::string& method = call.method_name();
+    const bool read_only = method == "getStatus" || method == "getStats" ||
+                           method == "isWireguardInstalled" || method == "getDocumentsPath";
+    SharedRun run{
+        method, call.arguments() ? *call.arguments() : EncodableValue(), arrivals_.load(), {}};
+    // A run that began before this call arrived serves no later call either.
+    shared_runs_.erase(
+        std::remove_if(shared_runs_.begin(), shared_runs_.end(),
+                       [&](const SharedRun& r) { return !read_only || r.began < arrival; }),
+        shared_runs_.end());
+    const auto shared = std::find_if(
+        shared_runs_.begin(), shared_runs_.end(),
+        [&](const SharedRun& r) { return r.method == method && r.arguments == run.arguments; });
+    auto noted = std::make_unique<NotedResult>(*result, answered, run.answer);
+    if (shared == shared_runs_.end()) {
+      HandleMethodCall(call, std::move(noted));
+      if (read_only && run.answer) shared_runs_.push_back(std::move(run));
+    } else {
+      PluginLog("HandleMethodCall: " + method);
+      PluginLog(method +
+                " answered by the latest identical run, which began after this call arrived");
+      noted->Success(*shared->answer);
+    }
     return;
   } catch (const std::exception& error) {
     thrown = error.what();

@@ -11,14 +11,15 @@
 namespace {
 
 // One call waiting for the worker: its own copy of the method name and the
-// arguments (the engine's message is gone once the handler returns) and the
-// result that answers it.
+// arguments (the engine's message is gone once the handler returns), the
+// result that answers it, and its number in arrival order.
 struct QueuedCall {
   QueuedCall(const std::string& method, std::unique_ptr<flutter::EncodableValue> arguments,
-             std::unique_ptr<flutter::MethodResult> answer)
-      : call(method, std::move(arguments)), result(std::move(answer)) {}
+             std::unique_ptr<flutter::MethodResult> answer, uint64_t number)
+      : call(method, std::move(arguments)), result(std::move(answer)), arrival(number) {}
   flutter::MethodCall call;
   std::unique_ptr<flutter::MethodResult> result;
+  uint64_t arrival;
 };
 
 }  // namespace
@@ -39,9 +40,11 @@ void WireguardPlugin::EnqueueMethodCall(const flutter::MethodCall& call,
                        ? std::make_unique<flutter::EncodableValue>(*call.arguments())
                        : nullptr;
   // Shared so that the task stays copyable; only the worker ever uses it.
-  auto queued =
-      std::make_shared<QueuedCall>(call.method_name(), std::move(arguments), std::move(result));
-  worker_.Post([this, queued] { HandleQueuedCall(queued->call, std::move(queued->result)); });
+  auto queued = std::make_shared<QueuedCall>(call.method_name(), std::move(arguments),
+                                             std::move(result), ++arrivals_);
+  worker_.Post([this, queued] {
+    HandleQueuedCall(queued->call, queued->arrival, std::move(queued->result));
+  });
 }
 
 void WireguardPlugin::StartSupportLog(const std::string& program_version) {

@@ -7,6 +7,8 @@
 // platform thread and are answered from the plugin's own worker thread, one
 // at a time in arrival order, so the window never waits on WireGuard's
 // tools; the worker touches nothing of the engine library but the replies.
+// A read-only call queued behind others may take the answer of a later run
+// of an identical call (see HandleQueuedCall in dispatch.cc).
 //
 // The operations are spread over files by concern:
 //   command_runner.cc  PluginLog, ExecuteCommand
@@ -27,8 +29,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "codec/encodable_value.h"
 #include "wireguard_plugin/call_worker.h"
 #include "wireguard_plugin/key_redaction.h"
 #include "wireguard_plugin/plugin_env.h"
@@ -131,10 +136,11 @@ class WireguardPlugin {
   enum class ConnectOutcome { kFailed, kNotSaved, kConnected, kAlreadyConnected };
   ConnectOutcome Connect(const std::string& config);
 
-  // Runs HandleMethodCall for the worker so that nothing it throws escapes
-  // (it would end the program): the exception is logged, and a call left
-  // unanswered gets its method's failure answer.
-  void HandleQueuedCall(const flutter::MethodCall& call,
+  // Answers the call that arrived as number |arrival| on the worker, by
+  // HandleMethodCall or with a shared answer, so that nothing it throws
+  // escapes (it would end the program): the exception is logged, and a call
+  // left unanswered gets its method's failure answer.
+  void HandleQueuedCall(const flutter::MethodCall& call, uint64_t arrival,
                         std::unique_ptr<flutter::MethodResult> result);
 
   Link link_;
@@ -142,6 +148,15 @@ class WireguardPlugin {
   PluginEnv& env_;
   KeyRedactor key_redactor_;
   SupportLog support_log_{env_};
+  std::atomic<uint64_t> arrivals_{0};  // calls enqueued so far
+  // The answers of the latest runs of read-only calls (the worker's own).
+  struct SharedRun {
+    std::string method;
+    flutter::EncodableValue arguments;  // null also for a call without any
+    uint64_t began;                     // calls enqueued when the run began
+    std::optional<flutter::EncodableValue> answer;
+  };
+  std::vector<SharedRun> shared_runs_;
   // Declared last: destroyed (stopped) first, while everything a running
   // call uses still exists.
   CallWorker worker_;

@@ -131,6 +131,30 @@ bool SetReadOnly(const std::string& path, bool read_only, std::string* error) {
   return true;
 }
 
+bool RunAndWait(const std::string& command_line, uint32_t* exit_code, std::string* error) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+  UniqueHandle nul(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               &inheritable, OPEN_EXISTING, 0, nullptr));
+  std::wstring line = Utf8ToWide(command_line);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdOutput = startup.hStdError = nul.Get();
+  PROCESS_INFORMATION created{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                      CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, nullptr, &startup, &created)) {
+    *error = LastErrorText("starting", command_line);
+    return false;
+  }
+  UniqueHandle process(created.hProcess), thread(created.hThread);
+  WaitForSingleObject(process.Get(), INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.Get(), &code);
+  *exit_code = code;
+  return true;
+}
+
 void ProcessDiagnostics(uint64_t* handles, uint64_t* private_bytes) {
   DWORD handle_count = 0;
   if (!GetProcessHandleCount(GetCurrentProcess(), &handle_count) || handle_count == 0) {

@@ -36,6 +36,10 @@ bool DeleteFileIfPresent(const std::string& path, std::string* error);
 bool SetReadOnly(const std::string& path, bool read_only, std::string* error);
 // This process's open handle count and private memory (bytes).
 void ProcessDiagnostics(uint64_t* handles, uint64_t* private_bytes);
+// Starts |command_line| hidden and detached, with its output going to the
+// NUL device, and waits for it to end; false (and |error|) when it cannot
+// be started.
+bool RunAndWait(const std::string& command_line, uint32_t* exit_code, std::string* error);
 // The value of an environment variable as UTF-8; false when it is not set.
 bool EnvironmentVariable(const wchar_t* name, std::string* value);
 

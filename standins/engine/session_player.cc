@@ -103,10 +103,20 @@ bool SessionPlayer::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case kSessionReplyMessage:
       OnReply(static_cast<int64_t>(wparam));
       return true;
+    case kSessionRunDoneMessage:
+      if (run_thread_.joinable()) run_thread_.join();
+      if (transcript_) transcript_->Append(run_line_);
+      SetSessionState("running");
+      PostNextStep();
+      return true;
     case WM_TIMER:
       if (wparam == kSessionSleepTimer) {
         KillTimer(view_, kSessionSleepTimer);
         PostNextStep();
+        return true;
+      }
+      if (wparam == kSessionPollTimer) {
+        SendPolls();
         return true;
       }
       if (wparam == kSessionCloseTimer) {
@@ -139,8 +149,12 @@ void SessionPlayer::Stop() {
   stopped_ = true;
   KillTimer(view_, kSessionSleepTimer);
   KillTimer(view_, kSessionDeadlineTimer);
+  KillTimer(view_, kSessionPollTimer);
   if (pending_token_ > 0) ForgetMessage(pending_token_);
   pending_token_ = 0;
+  for (const auto& poll : polls_in_flight_) ForgetMessage(poll.first);
+  polls_in_flight_.clear();
+  if (run_thread_.joinable()) run_thread_.join();
 }
 
 void SessionPlayer::PostNextStep() {
@@ -177,6 +191,29 @@ void SessionPlayer::RunNextStep() {
       SetTimer(view_, kSessionCloseTimer, step.sleep_ms, nullptr);
       PostNextStep();
       return;
+    case SessionStep::Kind::kRun: {
+      // Timed on a thread of its own, so that the loop goes on answering.
+      SetSessionState("running " + step.text);
+      HWND view = view_;
+      run_thread_ = std::thread([this, view, command = step.text] {
+        const auto start = std::chrono::steady_clock::now();
+        uint32_t exit_code = 0;
+        std::string error;
+        const bool ok = RunAndWait(command, &exit_code, &error);
+        const std::chrono::duration<double, std::milli> elapsed =
+            std::chrono::steady_clock::now() - start;
+        run_line_ = ok ? RunLine(exit_code, elapsed.count()) : FailedLine("@run", error);
+        PostMessageW(view, kSessionRunDoneMessage, 0, 0);
+      });
+      return;
+    }
+    case SessionStep::Kind::kPoll:
+      polled_ = step.polled;
+      poll_until_ = step.until;
+      polls_sent_ = 0;
+      SetTimer(view_, kSessionPollTimer, step.sleep_ms, nullptr);
+      PostNextStep();
+      return;
     case SessionStep::Kind::kWrite:
     case SessionStep::Kind::kDelete:
     case SessionStep::Kind::kReadOnly:
@@ -204,6 +241,7 @@ void SessionPlayer::RunCall(const SessionStep& step) {
       step.arguments_text.empty() ? step.name : step.name + " " + JsonLine(ToJson(step.arguments));
   state_->last_reply.clear();
   pending_method_ = step.name;
+  pending_number_ = ++calls_sent_;
   SetSessionState("waiting for " + step.name);
   HWND view = view_;
   // Mark the call as in flight before the handler runs: it may answer at once.
@@ -219,7 +257,7 @@ void SessionPlayer::RunCall(const SessionStep& step) {
     DecodedReply reply;
     reply.kind = DecodedReply::Kind::kNotImplemented;
     ShowReply(reply);
-    FinishCall(ReplyLine(step.name, reply));
+    FinishCall(ReplyLine(step.name, reply, -1, pending_number_));
     return;
   }
   pending_token_ = token;
@@ -227,7 +265,49 @@ void SessionPlayer::RunCall(const SessionStep& step) {
   SetTimer(view_, kSessionWaitingTimer, 1000, nullptr);
 }
 
+// Each polled call is sent at once, whatever is still waiting for a reply.
+void SessionPlayer::SendPolls() {
+  HWND view = view_;
+  for (const std::string& method : polled_) {
+    std::vector<uint8_t> bytes = EncodeSessionCall(method, flutter::EncodableValue());
+    const Poll poll{method, ++calls_sent_, std::chrono::steady_clock::now()};
+    ++polls_sent_;
+    const int64_t token = DeliverMessage(
+        messenger_, kSessionChannel, bytes.data(), bytes.size(), [view](int64_t answered) {
+          PostMessageW(view, kSessionReplyMessage, static_cast<WPARAM>(answered), 0);
+        });
+    if (token != 0) {
+      polls_in_flight_[token] = poll;
+    } else if (transcript_) {
+      DecodedReply reply;
+      reply.kind = DecodedReply::Kind::kNotImplemented;
+      transcript_->Append(ReplyLine(method, reply, -1, poll.number, true));
+    }
+  }
+}
+
+void SessionPlayer::StopPolling() {
+  KillTimer(view_, kSessionPollTimer);
+  polled_.clear();
+  if (transcript_) transcript_->Append(PollEndLine(polls_sent_));
+}
+
 void SessionPlayer::OnReply(int64_t token) {
+  const auto poll = polls_in_flight_.find(token);
+  if (!stopped_ && poll != polls_in_flight_.end()) {
+    std::vector<uint8_t> bytes;
+    CopyResponse(token, &bytes);
+    ForgetMessage(token);
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - poll->second.sent_at;
+    if (transcript_) {
+      transcript_->Append(ReplyLine(poll->second.method,
+                                    DecodeSessionReply(bytes.data(), bytes.size()), elapsed.count(),
+                                    poll->second.number, true));
+    }
+    polls_in_flight_.erase(poll);
+    return;
+  }
   if (stopped_ || token != pending_token_) {
     ForgetMessage(token);  // answered after its deadline: too late to count
     return;
@@ -242,7 +322,8 @@ void SessionPlayer::OnReply(int64_t token) {
       std::chrono::steady_clock::now() - sent_at_;
   DecodedReply reply = DecodeSessionReply(bytes.data(), bytes.size());
   ShowReply(reply);
-  FinishCall(ReplyLine(pending_method_, reply, elapsed.count()));
+  if (!polled_.empty() && pending_method_ == poll_until_) StopPolling();
+  FinishCall(ReplyLine(pending_method_, reply, elapsed.count(), pending_number_));
 }
 
 void SessionPlayer::ShowReply(const DecodedReply& reply) {
@@ -290,7 +371,7 @@ void SessionPlayer::OnDeadline() {
   WarnOnStderr("no reply to " + pending_method_ + " within " + std::to_string(reply_timeout_ms_) +
                " ms; going on");
   state_->last_reply = "no reply in time";
-  FinishCall(TimeoutLine(pending_method_, reply_timeout_ms_));
+  FinishCall(TimeoutLine(pending_method_, reply_timeout_ms_, pending_number_));
 }
 
 void SessionPlayer::RunDirective(const SessionStep& step) {
@@ -317,6 +398,7 @@ void SessionPlayer::RunDirective(const SessionStep& step) {
 void SessionPlayer::Quit() {
   stopped_ = true;
   KillTimer(view_, kSessionSleepTimer);
+  KillTimer(view_, kSessionPollTimer);
   KillTimer(view_, kSessionWaitingTimer);
   HWND root = GetAncestor(view_, GA_ROOT);
   if (root && root != holder_) {

@@ -13,8 +13,10 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine_client/flutter_desktop_api.h"
@@ -26,12 +28,14 @@
 namespace standin {
 
 constexpr UINT kSessionStepMessage = WM_APP + 20;
-constexpr UINT kSessionReplyMessage = WM_APP + 21;  // wparam: the message token
+constexpr UINT kSessionReplyMessage = WM_APP + 21;    // wparam: the message token
+constexpr UINT kSessionRunDoneMessage = WM_APP + 22;  // an @run ended
 constexpr UINT_PTR kSessionSleepTimer = 0x5e55;
 constexpr UINT_PTR kSessionDeadlineTimer = 0x5e56;
 constexpr UINT_PTR kSessionCloseTimer = 0x5e57;
 // Repaints the view while a call waits, so it shows how long it has waited.
 constexpr UINT_PTR kSessionWaitingTimer = 0x5e58;
+constexpr UINT_PTR kSessionPollTimer = 0x5e59;  // sends the @poll calls
 // The channel every scripted call goes on.
 constexpr char kSessionChannel[] = "com.orva_divuv/wireguard";
 // How long a call may stay unanswered before the transcript says so and the
@@ -67,6 +71,8 @@ class SessionPlayer {
  private:
   void RunNextStep();
   void RunCall(const SessionStep& step);
+  void SendPolls();
+  void StopPolling();
   void OnReply(int64_t token);
   void ShowReply(const DecodedReply& reply);
   void OnDeadline();
@@ -92,6 +98,21 @@ class SessionPlayer {
   int64_t pending_token_ = 0;
   std::string pending_method_;
   std::chrono::steady_clock::time_point sent_at_;  // when the pending call was sent
+  uint64_t calls_sent_ = 0;                        // numbers the calls in sending order
+  uint64_t pending_number_ = 0;
+  // @poll: the calls sent on each tick, the method whose reply ends the
+  // polling, the calls it has sent, and those waiting for a reply by token.
+  std::vector<std::string> polled_;
+  std::string poll_until_;
+  uint64_t polls_sent_ = 0;
+  struct Poll {
+    std::string method;
+    uint64_t number;
+    std::chrono::steady_clock::time_point sent_at;
+  };
+  std::map<int64_t, Poll> polls_in_flight_;
+  std::thread run_thread_;  // the @run in progress, and its transcript line
+  std::string run_line_;
 };
 
 }  // namespace standin

@@ -1,6 +1,8 @@
 // Reads session files into steps (format in session_script.h).
 #include "standins/engine/session_script.h"
 
+#include <sstream>
+
 #include "standins/engine/channel_json.h"
 
 namespace standin {
@@ -79,16 +81,39 @@ SessionStep Invalid(SessionStep step, const std::string& error) {
   return step;
 }
 
+// Reads a whole number of milliseconds, at most a day.
+bool ParseMilliseconds(const std::string& text, uint32_t* ms) {
+  if (text.empty() || text.size() > 9 ||
+      text.find_first_not_of("0123456789") != std::string::npos || std::stoul(text) > kMaxSleepMs) {
+    return false;
+  }
+  *ms = static_cast<uint32_t>(std::stoul(text));
+  return true;
+}
+
 SessionStep ParseDirective(SessionStep step, const std::string& rest) {
   if (step.name == "@sleep" || step.name == "@close-after") {
-    if (rest.empty() || rest.size() > 9 ||
-        rest.find_first_not_of("0123456789") != std::string::npos) {
-      return Invalid(step, step.name + " needs a whole number of milliseconds");
+    if (!ParseMilliseconds(rest, &step.sleep_ms)) {
+      return Invalid(step, step.name + " needs a whole number of milliseconds, at most a day");
     }
-    unsigned long ms = std::stoul(rest);
-    if (ms > kMaxSleepMs) return Invalid(step, step.name + " is longer than a day");
     step.kind = step.name == "@sleep" ? SessionStep::Kind::kSleep : SessionStep::Kind::kCloseAfter;
-    step.sleep_ms = static_cast<uint32_t>(ms);
+    return step;
+  }
+  if (step.name == "@poll") {
+    std::istringstream words(rest);
+    std::string ms;
+    words >> ms >> step.until;
+    for (std::string method; words >> method;) step.polled.push_back(method);
+    if (!ParseMilliseconds(ms, &step.sleep_ms) || step.sleep_ms == 0 || step.polled.empty()) {
+      return Invalid(step, "@poll needs MS UNTIL METHOD...");
+    }
+    step.kind = SessionStep::Kind::kPoll;
+    return step;
+  }
+  if (step.name == "@run") {
+    if (rest.empty()) return Invalid(step, "@run needs a COMMAND");
+    step.kind = SessionStep::Kind::kRun;
+    step.text = rest;
     return step;
   }
   if (step.name == "@write") {

@@ -16,6 +16,13 @@
 //   @readonly PATH            mark the existing file PATH read-only
 //   @writable PATH            clear the file's read-only mark again
 //   @diagnostics              record the process's handle count and memory
+//   @run COMMAND              start COMMAND hidden, output to the NUL device,
+//                             and wait for it, timed
+//   @poll MS UNTIL METHOD...  from now on send the METHODs (no arguments)
+//                             every MS milliseconds without waiting for their
+//                             replies, as a UI's timer does, until the reply
+//                             to the next UNTIL call arrives; the session goes
+//                             on at once
 //   METHOD [JSON]             call METHOD, with the JSON value (after one
 //                             blank) as its arguments, or none
 // A line that fits none of these becomes a kInvalid step that says why.
@@ -43,6 +50,8 @@ struct SessionStep {
     kReadOnly,
     kWritable,
     kDiagnostics,
+    kPoll,
+    kRun,
     kInvalid
   };
   Kind kind = Kind::kInvalid;
@@ -53,10 +62,12 @@ struct SessionStep {
   // kCall: the arguments (null when the line has none) and their JSON text.
   flutter::EncodableValue arguments;
   std::string arguments_text;
-  uint32_t sleep_ms = 0;  // kSleep, kCloseAfter
-  std::string path;       // kWrite, kDelete, kReadOnly, kWritable (UTF-8)
-  std::string text;       // kWrite, escapes resolved
-  std::string error;      // kInvalid
+  uint32_t sleep_ms = 0;            // kSleep, kCloseAfter, kPoll
+  std::string until;                // kPoll
+  std::vector<std::string> polled;  // kPoll
+  std::string path;                 // kWrite, kDelete, kReadOnly, kWritable (UTF-8)
+  std::string text;                 // kWrite, escapes resolved; kRun
+  std::string error;                // kInvalid
 };
 
 std::vector<SessionStep> ParseSessionScript(const std::string& contents);

@@ -72,7 +72,8 @@ DecodedReply DecodeSessionReply(const uint8_t* bytes, size_t size) {
   return reply;
 }
 
-std::string ReplyLine(const std::string& method, const DecodedReply& reply, double elapsed_ms) {
+std::string ReplyLine(const std::string& method, const DecodedReply& reply, double elapsed_ms,
+                      uint64_t number, bool poll) {
   Json members;
   switch (reply.kind) {
     case DecodedReply::Kind::kSuccess:
@@ -93,11 +94,19 @@ std::string ReplyLine(const std::string& method, const DecodedReply& reply, doub
   }
   // In tenths of a millisecond, written as 12.3 or 5.0.
   if (elapsed_ms >= 0) members["ms"] = std::round(elapsed_ms * 10) / 10;
+  if (number != 0) members["n"] = number;
+  if (poll) members["poll"] = true;
   return Line(method, members);
 }
 
-std::string TimeoutLine(const std::string& method, uint32_t waited_ms) {
-  return Line(method, {{"reply", "timeout"}, {"waited_ms", waited_ms}});
+std::string TimeoutLine(const std::string& method, uint32_t waited_ms, uint64_t number) {
+  return Line(method, {{"reply", "timeout"}, {"waited_ms", waited_ms}, {"n", number}});
+}
+
+std::string PollEndLine(uint64_t sent) { return Line("@poll", {{"sent", sent}}); }
+
+std::string RunLine(uint32_t exit_code, double elapsed_ms) {
+  return Line("@run", {{"exit_code", exit_code}, {"ms", std::round(elapsed_ms * 10) / 10}});
 }
 
 std::string ScriptErrorLine(const std::string& name, int line_number, const std::string& message) {

@@ -3,6 +3,8 @@
 // does.
 //
 //   {"method": M, "reply": "success", "value": V}
+// A call's line also carries "n", the call's number in the order the session
+// sent its calls, and "poll": true when an @poll directive sent it.
 //   {"method": M, "reply": "error", "code": C, "message": T, "details": D}
 //   {"method": M, "reply": "not_implemented"}              (an empty reply)
 //   {"method": M, "reply": "malformed", "size": N}         (reply not decodable)
@@ -10,6 +12,8 @@
 //   {"method": M, "reply": "script_error", "line": N, "message": T}
 //   {"method": "@diagnostics", "handles": N, "private_bytes": N}
 //   {"method": "@write", "reply": "failed", "message": T}  (also @delete, @session)
+//   {"method": "@poll", "sent": N}                        (polling ended after N calls)
+//   {"method": "@run", "exit_code": N, "ms": T}           (a command run and its time)
 #ifndef ORVA_STANDINS_ENGINE_TRANSCRIPT_H_
 #define ORVA_STANDINS_ENGINE_TRANSCRIPT_H_
 
@@ -41,9 +45,13 @@ std::vector<uint8_t> EncodeSessionCall(const std::string& method,
 DecodedReply DecodeSessionReply(const uint8_t* bytes, size_t size);
 
 // |elapsed_ms|, when not negative, is how long the reply took from the
-// moment the call was sent; it goes into the line as "ms".
-std::string ReplyLine(const std::string& method, const DecodedReply& reply, double elapsed_ms = -1);
-std::string TimeoutLine(const std::string& method, uint32_t waited_ms);
+// moment the call was sent; it goes into the line as "ms". |number|, when
+// not 0, goes in as "n".
+std::string ReplyLine(const std::string& method, const DecodedReply& reply, double elapsed_ms = -1,
+                      uint64_t number = 0, bool poll = false);
+std::string TimeoutLine(const std::string& method, uint32_t waited_ms, uint64_t number);
+std::string PollEndLine(uint64_t sent);
+std::string RunLine(uint32_t exit_code, double elapsed_ms);
 std::string ScriptErrorLine(const std::string& name, int line_number, const std::string& message);
 std::string DiagnosticsLine(uint64_t handles, uint64_t private_bytes);
 std::string FailedLine(const std::string& directive, const std::string& message);

@@ -4,7 +4,9 @@
 // /S, /SILENT and /VERYSILENT (any letter case, any of them, or none, since
 // there is no window to show); any other argument is refused with exit 2.
 // Exit code 0 on success, 1 when a file could not be written. The fault
-// switch "setup=no-install" makes it end at once with 0, installing nothing.
+// switch "setup=no-install" makes it end at once with 0, installing nothing;
+// "setup=slow:MS" makes it take MS ms (default 20000) before it installs, as
+// a real installation takes its time.
 #include <shlobj.h>
 #include <windows.h>
 
@@ -53,7 +55,9 @@ int main() {
       return 2;
     }
   }
-  if (LoadFaults().Has("setup", "no-install")) return 0;
+  const FaultSwitches faults = LoadFaults();
+  if (faults.Has("setup", "no-install")) return 0;
+  if (faults.Has("setup", "slow")) SleepMs(faults.NumberOr("setup", "slow", 20000));
 
   const std::wstring folder = ProgramFilesFolder() + L"\\WireGuard";
   SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);

@@ -7,6 +7,7 @@ are comment lines of the session file, which the engine skips:
   #> JSON          partial match of the reply to the call above ("<any>",
                    "<int>", "<pos-int>", "<str>", "<nonempty-str>" and
                    {"<map-of>": PATTERN} match by kind)
+  #poll> JSON      partial match of every reply to an @poll call of its "method"
   #log> LINE       a debug-output line that must appear; #nolog> one that must not
   #file> PATH JSON-STRING   a file's bytes at the end; #nofile> PATH  no file there
   #plant-link> PATH TARGET  before the start, a link at PATH to a folder TARGET
@@ -14,6 +15,8 @@ are comment lines of the session file, which the engine skips:
   #closed-folder> PATH      at the end a real folder that others cannot enter
   #max-seconds> N  the call above answers within N s of when it could start
   #no-reply>       the window closes during the call above; the program must end
+Every session also checks that the calls, @poll's included, were answered
+once each in the order sent (the transcript's "n").
 With --real-tunnel the stand-in tools hand each run to WireGuard's own tools
 in a network namespace with a real peer (standins/wireguard/real), the
 session file is a template whose {{CONFIG}}, {{CONFIG_REBUILT}} and
@@ -75,7 +78,7 @@ class Step:
 
 
 def parse_session(path):
-    steps, logs, nologs, files, nofiles = [], [], [], [], []
+    steps, logs, nologs, files, nofiles, polls = [], [], [], [], [], []
     folders = {"#plant-link": [], "#closed-folder": []}
     pending_sleep = 0.0
 
@@ -93,6 +96,8 @@ def parse_session(path):
             last(tag).no_reply = True
         elif tag == "#":
             last(tag).expect.append(json.loads(rest))
+        elif tag == "#poll":
+            polls.append(json.loads(rest))
         elif tag == "#log":
             logs.append(rest.lstrip(" "))
         elif tag == "#nolog":
@@ -109,7 +114,7 @@ def parse_session(path):
         elif line.strip() and not line.startswith(("#", "@")) and line != "quit":
             steps.append(Step(len(steps) + 1, line))
             steps[-1].sleep_before, pending_sleep = pending_sleep, 0.0
-    return steps, logs, nologs, files, nofiles, folders
+    return steps, logs, nologs, files, nofiles, folders, polls
 
 
 def matches(pattern, value):
@@ -419,7 +424,8 @@ def main():
     for f in (transcript, log_file):
         f.unlink(missing_ok=True)
 
-    steps, log_expect, nolog_expect, file_expect, nofile_expect, folders = parse_session(args.session)
+    (steps, log_expect, nolog_expect, file_expect, nofile_expect, folders,
+     poll_expect) = parse_session(args.session)
     shot_method, _, shot_n = args.screenshot_after.partition(":")
     shot_n = int(shot_n or 1)
     shot_taken = False
@@ -466,6 +472,7 @@ def main():
         args.session.write_text(text, encoding="utf-8")
     log_lines, listener, log_thread = [], None, None
     diagnostics = []  # (calls answered before it, handles, private bytes)
+    numbers, polls, polls_sent = [], [], 0  # every call's "n" in reply order; @poll replies
     leftovers, listed = [], False
     exe = None
     exit_code = None
@@ -512,7 +519,13 @@ def main():
                     except ValueError:
                         console.say("!! unreadable transcript line: " + shorten(text))
                         continue
+                    if "n" in obj:
+                        numbers.append(obj["n"])
+                    if obj.get("poll"):
+                        polls.append(obj)
+                        continue
                     if str(obj.get("method", "")).startswith("@"):
+                        polls_sent += obj.get("sent", 0) if obj.get("method") == "@poll" else 0
                         if obj.get("method") == "@diagnostics":
                             diagnostics.append((pending, int(obj.get("handles", -1)),
                                                 int(obj.get("private_bytes", -1))))
@@ -593,6 +606,16 @@ def main():
         detail = (f"expected {want}\n           got      {got}" if not ok
                   else None if in_time else f"expected the reply within {step.max_seconds:g} s")
         check(ok and in_time, f"{step.number:2d}. {shorten(step.line, 70)}{timing}", detail)
+    wrong = next((i for i, n in enumerate(numbers) if n != i + 1), None)
+    check(wrong is None, f"every call answered once, in the order sent ({len(numbers)} calls)",
+          None if wrong is None else f"reply {wrong + 1} answers call {numbers[wrong]}")
+    if polls_sent or polls:
+        check(len(polls) == polls_sent, f"@poll: {len(polls)} replies to {polls_sent} calls sent")
+    for pattern in poll_expect:
+        same = [p for p in polls if p.get("method") == pattern.get("method")]
+        bad = [p for p in same if not matches(pattern, p)]
+        check(same and not bad, f"@poll replies {json.dumps(pattern, ensure_ascii=False)} ({len(same)})",
+              f"got {json.dumps(bad[:1] or same, ensure_ascii=False)}")
     if args.listener:
         for want in log_expect:
             check(want in log_lines, f"log line: {shorten(want, 100)}")
