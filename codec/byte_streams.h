@@ -93,7 +93,6 @@ class BufferCursor {
 class ByteBufferStreamReader : public ByteStreamReader {
  public:
   ByteBufferStreamReader(const uint8_t* bytes, size_t size) : cursor_(bytes, size) {}
-  ~ByteBufferStreamReader() override = default;
 
   uint8_t TakeByte() override { return cursor_.TakeByte(); }
   void TakeBytes(uint8_t* destination, size_t length) override {
@@ -114,7 +113,6 @@ class ByteBufferStreamReader : public ByteStreamReader {
 class ByteBufferStreamWriter : public ByteStreamWriter {
  public:
   explicit ByteBufferStreamWriter(std::vector<uint8_t>* buffer) : buffer_(buffer) {}
-  ~ByteBufferStreamWriter() override = default;
 
   void PutByte(uint8_t byte) override { buffer_->push_back(byte); }
   void PutBytes(const uint8_t* bytes, size_t length) override {

@@ -223,18 +223,22 @@ DecodeBudget JoinBudget(const ByteStreamReader* reader) {
 // long as the container is being read; restores both on every exit.
 class ContainerClaim {
  public:
-  ContainerClaim(DecodeBudget& budget, size_t owed_bytes) : budget_(budget), before_(budget) {
+  ContainerClaim(DecodeBudget& budget, size_t owed_bytes)
+      : budget_(budget), owed_before_(budget.owed) {
     budget_.owed += owed_bytes;
     ++budget_.depth;
   }
-  ~ContainerClaim() { budget_ = before_; }
+  ~ContainerClaim() {
+    budget_.owed = owed_before_;
+    --budget_.depth;
+  }
 
   // The next element (or key, or value) begins: its byte is no longer owed.
   void BeginElement() { --budget_.owed; }
 
  private:
   DecodeBudget& budget_;
-  const DecodeBudget before_;
+  size_t owed_before_;
 };
 
 // The elements of a typed array at any alignment in a buffer, each read with
@@ -278,6 +282,8 @@ T& Build(EncodableValue& out, Args&&... args) {
 
 template <typename Source>
 void ReadPayload(uint8_t type, Source& in, EncodableValue& out);
+template <typename Elements, typename Source, typename Make>
+void ReadElements(Source& in, const Make& make);
 
 // A source has Byte, Take, Skip, Remaining, budget, Run (the elements of a
 // string or array, handed to their maker), Nested and NestedKey.
@@ -332,7 +338,6 @@ class BufferSource {
   void Skip(size_t alignment) { cursor_.SkipToAlignment(alignment); }
   size_t Remaining() const { return cursor_.RemainingBytes(); }
   DecodeBudget& budget() { return budget_; }
-  // Made straight from the buffer.
   template <typename Elements, typename Make>
   void Run(size_t count, const Make& make) {
     using T = typename Elements::value_type;
@@ -348,15 +353,25 @@ class BufferSource {
   void Nested(EncodableValue& out) { ReadPayload(Byte(), *this, out); }
   // A string key is made straight from the buffer in its map entry.
   template <typename Make>
-  void NestedKey(const Make& make);
+  void NestedKey(const Make& make) {
+    uint8_t type = Byte();
+    if (type == kString || type == kLargeInt) {
+      ReadElements<std::string>(*this, [&make](auto&&... args) {
+        make(std::in_place_type<std::string>, std::forward<decltype(args)>(args)...);
+      });
+    } else {
+      EncodableValue key;
+      ReadPayload(type, *this, key);
+      make(std::move(key));
+    }
+  }
 
  private:
   BufferCursor& cursor_;
   DecodeBudget budget_;
 };
 
-// The reader to walk directly: a plain buffer reader read by the default
-// serializer; null otherwise.
+// The reader to walk directly: a plain buffer reader of the default serializer.
 ByteBufferStreamReader* AsBufferReader(const StandardCodecSerializer& serializer,
                                        ByteStreamReader* stream) {
   return typeid(serializer) == typeid(StandardCodecSerializer) &&
@@ -412,20 +427,6 @@ void ReadElementsInto(Source& in, EncodableValue& out) {
   ReadElements<Elements>(in, [&out](auto&&... args) -> Elements& {
     return Build<Elements>(out, std::forward<decltype(args)>(args)...);
   });
-}
-
-template <typename Make>
-void BufferSource::NestedKey(const Make& make) {
-  uint8_t type = Byte();
-  if (type == kString || type == kLargeInt) {
-    ReadElements<std::string>(*this, [&make](auto&&... args) {
-      make(std::in_place_type<std::string>, std::forward<decltype(args)>(args)...);
-    });
-  } else {
-    EncodableValue key;
-    ReadPayload(type, *this, key);
-    make(std::move(key));
-  }
 }
 
 template <typename Source>

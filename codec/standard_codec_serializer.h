@@ -63,10 +63,9 @@ class StandardCodecSerializer {
   size_t ReadLength(ByteStreamReader* stream) const;
 };
 
-// A message of the byte |envelope|, if any, and |values| one after the other,
-// written by |serializer|. StandardCodecSerializer itself (not a derived
-// serializer) sizes the message first and writes it straight into a buffer
-// of that size.
+// A message of the byte |envelope|, if any, and |values| in turn, written by
+// |serializer|; the default serializer (not a derived one) sizes it first and
+// writes it straight into a buffer of that size.
 std::unique_ptr<std::vector<uint8_t>> EncodeMessage(
     const StandardCodecSerializer& serializer, std::optional<uint8_t> envelope,
     std::initializer_list<const EncodableValue*> values);
