@@ -7,6 +7,7 @@
 
 int main(int argc, char** argv) {
   bench::RegisterCodecBenchmarks();
+  bench::RegisterDecodeFloorBenchmarks();
   bench::RegisterRoundtripBenchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

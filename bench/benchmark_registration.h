@@ -8,6 +8,9 @@ namespace bench {
 // encode/SHAPE/IMPL and decode/SHAPE/IMPL (codec_benchmarks.cc).
 void RegisterCodecBenchmarks();
 
+// floor/SHAPE: decoding against a deep copy (decode_floor_benchmarks.cc).
+void RegisterDecodeFloorBenchmarks();
+
 // roundtrip/call/ours and roundtrip/call/codec_only (roundtrip_benchmarks.cc).
 void RegisterRoundtripBenchmarks();
 

@@ -21,7 +21,7 @@ TEST(ByteBufferStreamReaderTest, ReadsPastTheEndYieldNothingAndKeepThePosition) 
   CerrCapture cerr;
 
   EXPECT_EQ(reader.TakeByte(), 0x11);
-  uint8_t pair[2] = {0xEE, 0xEE};
+  uint8_t pair[3] = {0xEE, 0xEE, 0xEE};
   reader.TakeBytes(pair, 3);  // only two are left
   EXPECT_EQ(pair[0], 0xEE);
   EXPECT_EQ(reader.position(), 1u);

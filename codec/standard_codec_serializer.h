@@ -14,9 +14,10 @@
 //                                                14 float array: count, pad 4, elements
 //
 // Lengths and counts: 0..253 as one byte; up to 65535 as FE and 16 bits;
-// beyond as FF and 32 bits. Typed arrays omit the pad when empty. A length
-// beyond 32 bits is refused with one line on the standard error stream: the
-// value is written as a null, and WriteLength writes nothing.
+// beyond as FF and 32 bits. A typed array's pad is written even when it has
+// no elements, as the UI side writes it, and always skipped when reading. A
+// length beyond 32 bits is refused with one line on the standard error
+// stream: the value is written as a null, and WriteLength writes nothing.
 //
 // A derived serializer may override WriteValue and ReadValueOfType to add
 // types; nested values always go through those two, so the override also
@@ -26,6 +27,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "codec/byte_streams.h"
 #include "codec/encodable_value.h"
@@ -57,6 +62,13 @@ class StandardCodecSerializer {
   void WriteLength(size_t length, ByteStreamWriter* stream) const;
   size_t ReadLength(ByteStreamReader* stream) const;
 };
+
+// A message of the byte |envelope|, if any, and |values| in turn, written by
+// |serializer|; the default serializer (not a derived one) sizes it first and
+// writes it straight into a buffer of that size.
+std::unique_ptr<std::vector<uint8_t>> EncodeMessage(
+    const StandardCodecSerializer& serializer, std::optional<uint8_t> envelope,
+    std::initializer_list<const EncodableValue*> values);
 
 }  // namespace flutter
 

@@ -1,14 +1,11 @@
 // flutter::StandardMethodCodec and its process-wide registry.
 #include "codec/standard_method_codec.h"
 
-#include <initializer_list>
 #include <iostream>
 #include <map>
 #include <mutex>
-#include <typeinfo>
+#include <optional>
 #include <utility>
-
-#include "codec/standard_encoded_size.h"
 
 namespace flutter {
 
@@ -16,20 +13,6 @@ namespace {
 
 constexpr uint8_t kSuccessEnvelope = 0;
 constexpr uint8_t kErrorEnvelope = 1;
-
-// A new message buffer with room for |values| written one after the other
-// from |position| on, when the serializer is the standard one whose sizes are
-// known; a derived serializer's buffer just grows as it writes.
-std::unique_ptr<std::vector<uint8_t>> NewMessage(
-    const StandardCodecSerializer* serializer, size_t position,
-    std::initializer_list<const EncodableValue*> values) {
-  auto bytes = std::make_unique<std::vector<uint8_t>>();
-  if (typeid(*serializer) == typeid(StandardCodecSerializer)) {
-    for (const EncodableValue* value : values) position = StandardEncodedEnd(*value, position);
-    bytes->reserve(position);
-  }
-  return bytes;
-}
 
 const EncodableValue& NullValue() {
   static const EncodableValue null_value;
@@ -68,7 +51,9 @@ std::unique_ptr<MethodCall> StandardMethodCodec::DecodeCall(const uint8_t* bytes
   }
   // A message that ends after the name reads null arguments; bytes after
   // the arguments are ignored.
-  auto arguments = std::make_unique<EncodableValue>(serializer_->ReadTaggedValue(&stream));
+  // Made where it stays: make_unique would move it from a temporary.
+  std::unique_ptr<EncodableValue> arguments(
+      new EncodableValue(serializer_->ReadTaggedValue(&stream)));
   return std::make_unique<MethodCall>(std::move(*name_text), std::move(arguments));
 }
 
@@ -76,35 +61,20 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeCall(
     const MethodCall& call) const {
   const EncodableValue name(call.method_name());
   const EncodableValue& arguments = call.arguments() ? *call.arguments() : NullValue();
-  auto bytes = NewMessage(serializer_, 0, {&name, &arguments});
-  ByteBufferStreamWriter stream(bytes.get());
-  serializer_->WriteValue(name, &stream);
-  serializer_->WriteValue(arguments, &stream);
-  return bytes;
+  return EncodeMessage(*serializer_, std::nullopt, {&name, &arguments});
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessReply(
     const EncodableValue* result) const {
-  const EncodableValue& value = result ? *result : NullValue();
-  auto bytes = NewMessage(serializer_, 1, {&value});
-  ByteBufferStreamWriter stream(bytes.get());
-  stream.PutByte(kSuccessEnvelope);
-  serializer_->WriteValue(value, &stream);
-  return bytes;
+  return EncodeMessage(*serializer_, kSuccessEnvelope, {result ? result : &NullValue()});
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorReply(
     const std::string& code, const std::string& message, const EncodableValue* details) const {
   const EncodableValue code_value(code);
   const EncodableValue message_value = message.empty() ? EncodableValue() : EncodableValue(message);
-  const EncodableValue& details_value = details ? *details : NullValue();
-  auto bytes = NewMessage(serializer_, 1, {&code_value, &message_value, &details_value});
-  ByteBufferStreamWriter stream(bytes.get());
-  stream.PutByte(kErrorEnvelope);
-  serializer_->WriteValue(code_value, &stream);
-  serializer_->WriteValue(message_value, &stream);
-  serializer_->WriteValue(details_value, &stream);
-  return bytes;
+  return EncodeMessage(*serializer_, kErrorEnvelope,
+                       {&code_value, &message_value, details ? details : &NullValue()});
 }
 
 bool StandardMethodCodec::DecodeReply(const uint8_t* bytes, size_t size,

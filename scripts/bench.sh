@@ -6,7 +6,9 @@
 # 1. Builds orva_bench in the optimised native tree (the "bench" kind of
 #    scripts/build.sh) and runs
 #    orva_bench: the codec against msgpack-cxx, nlohmann-json's CBOR and
-#    memcpy, and one method call through the native channel path. Figures go
+#    memcpy, decoding against a deep copy of the decoded value (rounds that
+#    alternate the two), and one method call through the native channel
+#    path. Figures go
 #    to <build>/bench/results/native.json (Google Benchmark's JSON).
 # 2. Builds bench_command_runner in the Windows tree and runs it under Wine:
 #    ExecuteCommand against a bare process run of the same command, and the

@@ -63,10 +63,37 @@ inline void Check(bool condition, const char* reason) {
   if (!condition) Fail(reason);
 }
 
+// A writer the serializer can reach only through the stream interface.
+class StreamWriter : public ByteStreamWriter {
+ public:
+  explicit StreamWriter(Bytes* bytes) : bytes_(bytes) {}
+  void PutByte(uint8_t byte) override { bytes_->push_back(byte); }
+  void PutBytes(const uint8_t* bytes, size_t length) override {
+    bytes_->insert(bytes_->end(), bytes, bytes + length);
+  }
+  void PadToAlignment(uint8_t alignment) override {
+    while (bytes_->size() % alignment != 0) bytes_->push_back(0);
+  }
+
+ private:
+  Bytes* bytes_;
+};
+
+// The bytes of |value|. Every encoding is checked: the size pass of a whole
+// message and the stream path give the bytes the direct path writes, also
+// after a byte of the message (pads count from its start).
 inline Bytes Encode(const EncodableValue& value) {
-  Bytes bytes;
-  ByteBufferStreamWriter writer(&bytes);
-  StandardCodecSerializer::DefaultInstance().WriteValue(value, &writer);
+  const StandardCodecSerializer& serializer = StandardCodecSerializer::DefaultInstance();
+  Bytes bytes, shifted{0x55}, streamed{0x55};
+  ByteBufferStreamWriter writer(&bytes), shifted_writer(&shifted);
+  StreamWriter stream_writer(&streamed);
+  serializer.WriteValue(value, &writer);
+  serializer.WriteValue(value, &shifted_writer);
+  serializer.WriteValue(value, &stream_writer);
+  Check(*EncodeMessage(serializer, std::nullopt, {&value}) == bytes &&
+            *EncodeMessage(serializer, 0x55, {&value}) == shifted,
+        "sized message differs from the bytes written");
+  Check(streamed == shifted, "stream path wrote other bytes");
   return bytes;
 }
 
