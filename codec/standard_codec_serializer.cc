@@ -282,6 +282,8 @@ T& Build(EncodableValue& out, Args&&... args) {
 
 template <typename Source>
 void ReadPayload(uint8_t type, Source& in, EncodableValue& out);
+template <typename T, typename Source>
+T TakeScalar(Source& in);
 template <typename Elements, typename Source, typename Make>
 void ReadElements(Source& in, const Make& make);
 
@@ -350,7 +352,21 @@ class BufferSource {
       make(UnalignedElements<T>{first}, UnalignedElements<T>{first + count * sizeof(T)});
     }
   }
-  void Nested(EncodableValue& out) { ReadPayload(Byte(), *this, out); }
+  void Nested(EncodableValue& out) {
+    // The usual map values and list elements, read here without the call.
+    const uint8_t type = Byte();
+    if (type == kInt64 || type == kInt32 || type == kTrue || type == kFalse) {
+      if (type == kInt64) {
+        Build<int64_t>(out, TakeScalar<int64_t>(*this));
+      } else if (type == kInt32) {
+        Build<int32_t>(out, TakeScalar<int32_t>(*this));
+      } else {
+        Build<bool>(out, type == kTrue);
+      }
+      return;
+    }
+    ReadPayload(type, *this, out);
+  }
   // A string key is made straight from the buffer in its map entry.
   template <typename Make>
   void NestedKey(const Make& make) {
