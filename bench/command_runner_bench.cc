@@ -51,9 +51,10 @@
 #include <vector>
 
 #include "codec/method_channel.h"
+#include "common/text.h"
+#include "common/unique_handle.h"
 #include "wireguard_plugin/fake_plugin_env.h"
 #include "wireguard_plugin/plugin_env.h"
-#include "wireguard_plugin/unique_handle.h"
 #include "wireguard_plugin/wireguard_plugin.h"
 
 namespace {
@@ -367,10 +368,7 @@ class ProcessWatch {
         if (entry.th32ProcessID != pid) continue;
         present = true;
         if (entry.szExeFile[0] != L'\0') {
-          char narrow[MAX_PATH * 2] = {};
-          WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, narrow, sizeof(narrow), nullptr,
-                              nullptr);
-          return narrow;
+          return Narrow(entry.szExeFile);
         }
       }
       if (!present) return "(ended before it could be named)";

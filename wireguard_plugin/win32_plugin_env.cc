@@ -1,9 +1,9 @@
 // The Win32 implementation of PluginEnv, and SystemPluginEnv().
 //
-// Every handle lives in an owner from unique_handle.h, so each operation
-// closes what it opened on every path. Narrow paths are in the ANSI code
-// page; file-system calls get them converted to UTF-16 through that code
-// page. Nothing here throws.
+// Every handle lives in an owner from common/unique_handle.h, so each
+// operation closes what it opened on every path. Narrow paths are in the
+// ANSI code page; file-system calls get them converted to UTF-16 through that
+// code page. Nothing here throws.
 //
 // RunHidden reads the child's pipe on a reader thread so that the calling
 // thread can bound the whole read: a blocking ReadFile on an anonymous pipe
@@ -27,20 +27,9 @@
 #include <mutex>
 #include <vector>
 
-#include "wireguard_plugin/unique_handle.h"
+#include "common/text.h"
 
 namespace {
-
-// The ANSI text as UTF-16, or an empty text when it cannot be converted.
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int length =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
 
 // |sddl| as a security descriptor in |descriptor|; an empty text leaves it
 // empty (the inherited default). False when the text cannot be converted.
@@ -67,22 +56,6 @@ bool WriteAllTo(HANDLE file, const std::string& bytes) {
     offset += written;
   }
   return true;
-}
-
-// |length| UTF-16 units of |text| in |code_page|. For UTF-8 an unpaired
-// surrogate fails the conversion (empty result) rather than becoming U+FFFD;
-// the ANSI code page puts its default character in for what it lacks.
-std::string Narrow(UINT code_page, const wchar_t* text, int length) {
-  const DWORD flags = code_page == CP_UTF8 ? WC_ERR_INVALID_CHARS : 0;
-  if (length <= 0) return std::string();
-  int size = ::WideCharToMultiByte(code_page, flags, text, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string narrow(static_cast<size_t>(size), '\0');
-  size =
-      ::WideCharToMultiByte(code_page, flags, text, length, narrow.data(), size, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  narrow.resize(static_cast<size_t>(size));
-  return narrow;
 }
 
 // CreateProcessA wants a writable, zero-terminated command line.
@@ -190,27 +163,23 @@ Win32PluginEnv::Win32PluginEnv(RunLimits limits)
   }
 }
 
-Win32PluginEnv::~Win32PluginEnv() {
-  if (interrupted_ != nullptr) ::CloseHandle(interrupted_);
-}
-
 void Win32PluginEnv::SetInterrupted(bool interrupted) {
-  if (interrupted_ == nullptr) return;
+  if (!interrupted_) return;
   if (interrupted) {
-    ::SetEvent(interrupted_);
+    ::SetEvent(interrupted_.Get());
   } else {
-    ::ResetEvent(interrupted_);
+    ::ResetEvent(interrupted_.Get());
   }
 }
 
 bool Win32PluginEnv::Interrupted() const {
-  return interrupted_ != nullptr && ::WaitForSingleObject(interrupted_, 0) == WAIT_OBJECT_0;
+  return interrupted_ && ::WaitForSingleObject(interrupted_.Get(), 0) == WAIT_OBJECT_0;
 }
 
-unsigned long Win32PluginEnv::WaitUnlessInterrupted(void* handle, uint32_t milliseconds) const {
-  if (interrupted_ == nullptr) return ::WaitForSingleObject(handle, milliseconds);
+unsigned long Win32PluginEnv::WaitUnlessInterrupted(HANDLE handle, uint32_t milliseconds) const {
+  if (!interrupted_) return ::WaitForSingleObject(handle, milliseconds);
   // The interruption comes second: a wait that is already over counts as over.
-  HANDLE handles[2] = {handle, interrupted_};
+  HANDLE handles[2] = {handle, interrupted_.Get()};
   DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, milliseconds);
   return wait == WAIT_OBJECT_0 + 1 ? kInterruptedWait : wait;
 }
@@ -380,7 +349,7 @@ void Win32PluginEnv::BroadcastEnvironmentChange() {
 }
 
 bool Win32PluginEnv::Exists(const std::string& path) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path, CP_ACP);
   if (wide.empty()) return false;
   // Any failure (not found, access denied, malformed path) counts as absent.
   return ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -400,7 +369,8 @@ std::optional<PluginEnv::FolderName> Win32PluginEnv::ShellFolderName(int csidl) 
     return std::nullopt;
   }
   const int length = static_cast<int>(wcsnlen(folder, MAX_PATH));
-  FolderName name{Narrow(CP_UTF8, folder, length), Narrow(CP_ACP, folder, length)};
+  const std::wstring_view wide(folder, static_cast<size_t>(length));
+  FolderName name{Narrow(wide, CP_UTF8), Narrow(wide, CP_ACP)};
   // An unpaired surrogate has no UTF-8 form; the UI gets no made-up name.
   if (length > 0 && name.utf8.empty()) return std::nullopt;
   return name;
@@ -442,7 +412,7 @@ std::string Win32PluginEnv::ModuleFileName() {
 }
 
 bool Win32PluginEnv::CreateProtectedFolder(const std::string& path, const std::string& sddl) {
-  const std::wstring wide = Widen(path);
+  const std::wstring wide = Widen(path, CP_ACP);
   UniqueLocal descriptor;
   if (wide.empty() || sddl.empty() || !ConvertSddl(sddl, descriptor)) return false;
   SECURITY_ATTRIBUTES attributes{};
@@ -473,7 +443,7 @@ bool Win32PluginEnv::CreateProtectedFolder(const std::string& path, const std::s
 
 PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const std::string& bytes,
                                                   const std::string& sddl) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path, CP_ACP);
   if (wide.empty()) return WriteOutcome::kOpenFailed;
   UniqueLocal descriptor;
   if (!ConvertSddl(sddl, descriptor)) return WriteOutcome::kOpenFailed;
@@ -492,15 +462,15 @@ PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const
 }
 
 bool Win32PluginEnv::MoveFileOver(const std::string& from, const std::string& to) {
-  std::wstring wide_from = Widen(from);
-  std::wstring wide_to = Widen(to);
+  std::wstring wide_from = Widen(from, CP_ACP);
+  std::wstring wide_to = Widen(to, CP_ACP);
   return !wide_from.empty() && !wide_to.empty() &&
          ::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& bytes) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path, CP_ACP);
   if (wide.empty()) return false;
   Found found = Found::kItself;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -521,7 +491,7 @@ bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& byte
 }
 
 std::optional<uint64_t> Win32PluginEnv::FileSize(const std::string& path) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path, CP_ACP);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (wide.empty() || !::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
     return std::nullopt;
@@ -531,7 +501,7 @@ std::optional<uint64_t> Win32PluginEnv::FileSize(const std::string& path) {
 
 std::optional<std::string> Win32PluginEnv::RemoveFile(const std::string& path) {
   try {
-    std::filesystem::remove(std::filesystem::path(Widen(path)));
+    std::filesystem::remove(std::filesystem::path(Widen(path, CP_ACP)));
     return std::nullopt;
   } catch (const std::exception& e) {
     return std::string(e.what());
@@ -539,11 +509,11 @@ std::optional<std::string> Win32PluginEnv::RemoveFile(const std::string& path) {
 }
 
 void Win32PluginEnv::Sleep(uint32_t milliseconds) {
-  if (interrupted_ == nullptr) {
+  if (!interrupted_) {
     ::Sleep(milliseconds);
     return;
   }
-  ::WaitForSingleObject(interrupted_, milliseconds);  // returns early while interrupted
+  ::WaitForSingleObject(interrupted_.Get(), milliseconds);  // returns early while interrupted
 }
 
 void Win32PluginEnv::DebugOutput(const std::string& text) { ::OutputDebugStringA(text.c_str()); }
@@ -563,8 +533,7 @@ PluginEnv::UtcTime Win32PluginEnv::UtcNow() {
 }
 
 std::string Win32PluginEnv::AnsiToUtf8(const std::string& text) {
-  const std::wstring wide = Widen(text);
-  return Narrow(CP_UTF8, wide.data(), static_cast<int>(wide.size()));
+  return Narrow(Widen(text, CP_ACP), CP_UTF8);
 }
 
 std::string Win32PluginEnv::WindowsVersion() {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "common/unique_handle.h"
 #include "wireguard_plugin/plugin_env.h"
 
 // The bounds of one RunHidden call.
@@ -28,7 +29,6 @@ struct RunLimits {
 class Win32PluginEnv : public PluginEnv {
  public:
   explicit Win32PluginEnv(RunLimits limits = RunLimits());
-  ~Win32PluginEnv() override;
 
   ProcessRun RunHidden(const std::string& command_line, Console console) override;
   InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
@@ -61,12 +61,12 @@ class Win32PluginEnv : public PluginEnv {
   // signalled, WAIT_TIMEOUT, kInterruptedWait while interrupted, or
   // WAIT_FAILED.
   static constexpr unsigned long kInterruptedWait = 0x1000;
-  unsigned long WaitUnlessInterrupted(void* handle, uint32_t milliseconds) const;
+  unsigned long WaitUnlessInterrupted(HANDLE handle, uint32_t milliseconds) const;
   bool Interrupted() const;
 
   RunLimits limits_;
   // A manual-reset event, set while interrupted.
-  void* interrupted_ = nullptr;
+  UniqueHandle interrupted_;
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_WIN32_PLUGIN_ENV_H_

@@ -21,7 +21,7 @@
 #include "codec/method_channel.h"
 #include "tools/debug_output_listener/debug_output_capture.h"
 #include "wireguard_plugin/support_log.h"
-#include "wireguard_plugin/unique_handle.h"
+#include "common/unique_handle.h"
 #include "wireguard_plugin/win32_plugin_env.h"
 #include "wireguard_plugin/wireguard_plugin.h"
 
