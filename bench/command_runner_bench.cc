@@ -79,8 +79,8 @@ class BenchPluginEnv : public PluginEnv {
     last_console = console;
     return system_.RunHidden(command_line, console);
   }
-  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
-                            const std::function<void()>& started) override {
+  Status RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                      const std::function<void()>& started) override {
     return system_.RunInstaller(command_line, timeout_ms, started);
   }
   std::string SystemFolder() override { return system_.SystemFolder(); }
@@ -108,8 +108,8 @@ class BenchPluginEnv : public PluginEnv {
   bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override {
     return system_.CreateProtectedFolder(path, sddl);
   }
-  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
-                         const std::string& sddl) override {
+  Status WriteFile(const std::string& path, const std::string& bytes,
+                   const std::string& sddl) override {
     return system_.WriteFile(path, bytes, sddl);
   }
   bool MoveFileOver(const std::string& from, const std::string& to) override {
@@ -121,14 +121,12 @@ class BenchPluginEnv : public PluginEnv {
   std::optional<uint64_t> FileSize(const std::string& path) override {
     return system_.FileSize(path);
   }
-  std::optional<std::string> RemoveFile(const std::string& path) override {
-    return system_.RemoveFile(path);
-  }
+  Status RemoveFile(const std::string& path) override { return system_.RemoveFile(path); }
   void Sleep(uint32_t milliseconds) override { system_.Sleep(milliseconds); }
   void DebugOutput(const std::string& text) override { system_.DebugOutput(text); }
   UtcTime UtcNow() override { return system_.UtcNow(); }
   std::string AnsiToUtf8(const std::string& text) override { return system_.AnsiToUtf8(text); }
-  std::string WindowsVersion() override { return system_.WindowsVersion(); }
+  std::optional<std::string> WindowsVersion() override { return system_.WindowsVersion(); }
 
  private:
   PluginEnv& system_;
@@ -394,7 +392,7 @@ int ScriptedRunCount(bool tool_starts) {
   fake.on_run = [tool_starts](const std::string&) {
     ProcessRun run;
     if (!tool_starts) {
-      run.failure = ProcessRun::Failure::kCreateProcess;
+      run.status = Status::Failed(Status::Step::kCreateProcess, 2);
       return run;
     }
     run.exit_code = 0;
@@ -508,7 +506,7 @@ int main(int argc, char** argv) {
   std::string output;
   const std::string conf = root + "\\" + TunnelName() + ".conf";
   system.RemoveFile(conf);  // left by an earlier run
-  if (system.WriteFile(conf, kTunnelConfig, "") != PluginEnv::WriteOutcome::kWritten) {
+  if (!system.WriteFile(conf, kTunnelConfig, "").ok()) {
     std::fprintf(stderr, "bench_command_runner: cannot write %s\n", conf.c_str());
     return 1;
   }

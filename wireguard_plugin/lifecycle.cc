@@ -22,8 +22,6 @@ constexpr uint32_t kWaitBeforeFinalStatusMs = 300;
 constexpr uint32_t kWaitAfterRecreateDisconnectMs = 500;
 constexpr uint32_t kWaitAfterRecreateUninstallMs = 300;
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // Exit code 0 accepts a run; otherwise the first of |words| found in the
 // output (case-sensitive) does.
 bool RunAccepted(int result_code, const std::string& output,

@@ -59,8 +59,7 @@ class StatusTest : public PluginTest {
 TEST_F(StatusTest, RunningTunnelIsConnectedThroughTheMendedStatusCommand) {
   ToolPrints(kRunningTunnel);
   EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
-  EXPECT_EQ(env_.runs,
-            (std::vector<std::string>{kStatusCommandRun}));
+  EXPECT_EQ(env_.runs, (std::vector<std::string>{kStatusCommandRun}));
   EXPECT_EQ(env_.logs, (std::vector<std::string>{
                            Log("GetVPNStatus called"),
                            Log(std::string("WireGuard found at: ") + kWg),
@@ -145,7 +144,7 @@ TEST_F(StatusTest, UnstartableToolRetriesWithShowAllThenIsUnknown) {
   env_.on_run = [](const std::string& line) {
     ProcessRun run;
     if (line.find("show all") == std::string::npos) {
-      run.failure = ProcessRun::Failure::kCreateProcess;
+      run.status = Status::Failed(Status::Step::kCreateProcess, 2);
     } else {
       run.output = "interface: orva_divuv\n";
       run.exit_code = 0;
@@ -158,7 +157,7 @@ TEST_F(StatusTest, UnstartableToolRetriesWithShowAllThenIsUnknown) {
 
   env_.on_run = [](const std::string&) {
     ProcessRun run;
-    run.failure = ProcessRun::Failure::kCreatePipe;
+    run.status = Status::Failed(Status::Step::kCreatePipe, 8);
     return run;
   };
   env_.logs.clear();

@@ -31,8 +31,8 @@ class Win32PluginEnv : public PluginEnv {
   explicit Win32PluginEnv(RunLimits limits = RunLimits());
 
   ProcessRun RunHidden(const std::string& command_line, Console console) override;
-  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
-                            const std::function<void()>& started) override;
+  Status RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                      const std::function<void()>& started) override;
   std::string SystemFolder() override;
   void BroadcastEnvironmentChange() override;
   bool Exists(const std::string& path) override;
@@ -43,17 +43,17 @@ class Win32PluginEnv : public PluginEnv {
   std::optional<std::string> ShortPathName(const std::string& path) override;
   std::string ModuleFileName() override;
   bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override;
-  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
-                         const std::string& sddl) override;
+  Status WriteFile(const std::string& path, const std::string& bytes,
+                   const std::string& sddl) override;
   bool MoveFileOver(const std::string& from, const std::string& to) override;
   bool AppendFile(const std::string& path, const std::string& bytes) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
-  std::optional<std::string> RemoveFile(const std::string& path) override;
+  Status RemoveFile(const std::string& path) override;
   void Sleep(uint32_t milliseconds) override;
   void DebugOutput(const std::string& text) override;
   UtcTime UtcNow() override;
   std::string AnsiToUtf8(const std::string& text) override;
-  std::string WindowsVersion() override;
+  std::optional<std::string> WindowsVersion() override;
   void SetInterrupted(bool interrupted) override;
 
  private:

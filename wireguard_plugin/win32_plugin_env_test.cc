@@ -78,7 +78,7 @@ int Temporaries(const std::string& folder) {
 // Runs a setup command (reg add, ...) and insists that it worked.
 void RunSetup(const std::string& command_line) {
   ProcessRun run = Win32PluginEnv().RunHidden(command_line, PluginEnv::Console::kNone);
-  ASSERT_EQ(run.failure, ProcessRun::Failure::kNone) << command_line;
+  ASSERT_TRUE(run.status.ok()) << command_line;
   ASSERT_EQ(run.exit_code, 0u) << command_line << ": " << run.output;
 }
 

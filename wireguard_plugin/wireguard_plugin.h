@@ -11,7 +11,7 @@
 // of an identical call (see HandleQueuedCall in dispatch.cc).
 //
 // The operations are spread over files by concern:
-//   command_runner.cc  PluginLog, ExecuteCommand
+//   command_runner.cc  PluginLog, ExecuteCommand, StartWithOneRetry
 //   key_redaction.cc   the keys hidden from every log line (KeyRedactor)
 //   support_log.cc     the log file for support (SupportLog)
 //   detection.cc       IsWireguardInstalled, GetWireguardDirectory, GetShortPath
@@ -50,10 +50,8 @@ class MethodCallChannel;
 inline constexpr char kTunnelName[] = "orva_divuv";
 inline std::string TunnelName() { return kTunnelName; }
 
-// WireGuard's configuration folder below a ProgramData folder.
-inline std::string ConfigurationsFolder(const std::string& program_data) {
-  return program_data + "\\WireGuard\\Configurations";
-}
+// |text| in double quotes, as one word of a command line.
+inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Received and sent byte counters of the tunnel.
 struct TransferStats {
@@ -130,6 +128,14 @@ class WireguardPlugin {
   bool InstallWireguard();
 
  private:
+  // Runs |start| once more, after a pause, when the system refused it for
+  // the moment (see command_runner.cc); the refusal is logged with |failed|,
+  // and the pause as "Retrying |retrying| in 250 ms".
+  Status StartWithOneRetry(const std::function<Status()>& start, const std::string& failed,
+                           const std::string& retrying);
+  // Logs |line| and, on the next line, the failed step's error number.
+  void LogFailure(const std::string& line, const Status& status);
+
   // ConnectVPN's steps, telling a tunnel that was up before anything ran
   // (nothing saved, nothing run) from one this call brought up, and a
   // failure with the configuration saved from one without.
