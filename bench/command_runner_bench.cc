@@ -499,8 +499,9 @@ int main(int argc, char** argv) {
 
   BenchPluginEnv env(system, program_files);
   WireguardPlugin plugin(nullptr, env);
-  const std::string wg = plugin.GetShortPath(wireguard_folder + "\\wg.exe");
-  const std::string wireguard = plugin.GetShortPath(wireguard_folder + "\\wireguard.exe");
+  const WireguardTools bench_tools = plugin.FindTools();
+  const std::string wg = bench_tools.wg.short_path;
+  const std::string wireguard = bench_tools.wireguard.short_path;
 
   // Bring the tunnel up from a clean state.
   std::string output;
@@ -520,7 +521,7 @@ int main(int argc, char** argv) {
                  installed, output.c_str());
   }
   Sleep(1000);
-  const std::string status_before = plugin.GetVPNStatus();
+  const std::string status_before = StatusWord(plugin.GetVPNStatus());
 
   std::vector<Comparison> comparisons;
   comparisons.push_back(Compare(plugin, env, system, "status",
@@ -548,7 +549,7 @@ int main(int argc, char** argv) {
   {
     ProcessWatch watch;
     watched = watch.ok();
-    status_counted = plugin.GetVPNStatus();
+    status_counted = StatusWord(plugin.GetVPNStatus());
     watch.WaitForChildrenToEnd(5000);
     started = watch.Started();
   }
