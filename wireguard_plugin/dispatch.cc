@@ -169,26 +169,29 @@ enum Sharing : bool { kOwnRun = false, kShared = true };
 struct Method {
   const char* name;
   Handler handle;
-  // The answer when the handler throws: what the method answers without
-  // WireGuard, with nothing to report, or for a failed activation.
-  Reply (*failure)();
+  Reply (*failure)();  // the answer when the handler throws
   Sharing sharing;
 };
 
-Reply AnswerFalse() { return Success(EncodableValue(false)); }
+// The failure answers: what a method answers without WireGuard, with nothing
+// to report, or for a failed activation.
+Reply FalseAnswer() { return Success(EncodableValue(false)); }
+Reply UnknownStatus() {
+  return Success(EncodableValue(std::string(StatusWord(TunnelStatus::kUnknown))));
+}
+Reply ZeroStats() { return Success(StatsValue(TransferStats())); }
+Reply EmptyPath() { return Success(EncodableValue(std::string())); }
+Reply NotActivated() { return ActivationFailed(true); }
 
 const Method kMethods[] = {
-    {"isWireguardInstalled", CheckInstalled, AnswerFalse, kShared},
-    {"connect", Connect, [] { return ActivationFailed(true); }, kOwnRun},
-    {"disconnect", Disconnect, AnswerFalse, kOwnRun},
-    {"getStatus", ReportStatus,
-     [] { return Success(EncodableValue(std::string(StatusWord(TunnelStatus::kUnknown)))); },
-     kShared},
-    {"getStats", ReportStats, [] { return Success(StatsValue(TransferStats())); }, kShared},
-    {"getDocumentsPath", ReportDocumentsPath, [] { return Success(EncodableValue(std::string())); },
-     kShared},
-    {"installWireguard", Install, AnswerFalse, kOwnRun},
-    {"recreateTunnel", Recreate, AnswerFalse, kOwnRun},
+    {"isWireguardInstalled", CheckInstalled, FalseAnswer, kShared},
+    {"connect", Connect, NotActivated, kOwnRun},
+    {"disconnect", Disconnect, FalseAnswer, kOwnRun},
+    {"getStatus", ReportStatus, UnknownStatus, kShared},
+    {"getStats", ReportStats, ZeroStats, kShared},
+    {"getDocumentsPath", ReportDocumentsPath, EmptyPath, kShared},
+    {"installWireguard", Install, FalseAnswer, kOwnRun},
+    {"recreateTunnel", Recreate, FalseAnswer, kOwnRun},
 };
 
 // The table's row for |name|; null for a method the plugin does not know.
@@ -204,8 +207,9 @@ const Method* FindMethod(const std::string& name) {
 Reply Run(WireguardPlugin& plugin, const flutter::MethodCall& call) {
   const std::string& name = call.method_name();
   plugin.PluginLog("HandleMethodCall: " + name);
-  if (const Method* method = FindMethod(name))
+  if (const Method* method = FindMethod(name)) {
     return method->handle(plugin, name, call.arguments());
+  }
   plugin.PluginLog("Method not implemented: " + name);
   return Reply();
 }

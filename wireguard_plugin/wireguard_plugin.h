@@ -102,7 +102,7 @@ class WireguardPlugin {
   const Link& link() const { return link_; }
 
   // Copies |call| and queues it, with |result|, for the worker thread, which
-  // runs HandleMethodCall on it after every call queued before. Returns at
+  // answers it (HandleQueuedCall) after every call queued before. Returns at
   // once; after Shutdown the call is dropped unanswered.
   void EnqueueMethodCall(const flutter::MethodCall& call,
                          std::unique_ptr<flutter::MethodResult> result);
@@ -169,10 +169,10 @@ class WireguardPlugin {
   void LogFailure(const std::string& line, const Status& status);
 
   // Answers the call that arrived as number |arrival| on the worker, by
-  // HandleMethodCall or with a shared answer. The worker's one exception
-  // guard: an exception would end the program, so the call gets its method's
-  // failure answer instead (if it was not answered yet) and the exception is
-  // logged.
+  // running its method as HandleMethodCall does or with a shared answer
+  // (see dispatch.cc). The worker's one exception guard: an exception would
+  // end the program, so the call gets its method's failure answer instead
+  // (if it was not answered yet) and the exception is logged.
   void HandleQueuedCall(const flutter::MethodCall& call, uint64_t arrival,
                         std::unique_ptr<flutter::MethodResult> result);
 
