@@ -51,9 +51,10 @@
 #include <vector>
 
 #include "codec/method_channel.h"
+#include "common/text.h"
+#include "common/unique_handle.h"
 #include "wireguard_plugin/fake_plugin_env.h"
 #include "wireguard_plugin/plugin_env.h"
-#include "wireguard_plugin/unique_handle.h"
 #include "wireguard_plugin/wireguard_plugin.h"
 
 namespace {
@@ -78,8 +79,8 @@ class BenchPluginEnv : public PluginEnv {
     last_console = console;
     return system_.RunHidden(command_line, console);
   }
-  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
-                            const std::function<void()>& started) override {
+  Status RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                      const std::function<void()>& started) override {
     return system_.RunInstaller(command_line, timeout_ms, started);
   }
   std::string SystemFolder() override { return system_.SystemFolder(); }
@@ -107,8 +108,8 @@ class BenchPluginEnv : public PluginEnv {
   bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override {
     return system_.CreateProtectedFolder(path, sddl);
   }
-  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
-                         const std::string& sddl) override {
+  Status WriteFile(const std::string& path, const std::string& bytes,
+                   const std::string& sddl) override {
     return system_.WriteFile(path, bytes, sddl);
   }
   bool MoveFileOver(const std::string& from, const std::string& to) override {
@@ -120,14 +121,12 @@ class BenchPluginEnv : public PluginEnv {
   std::optional<uint64_t> FileSize(const std::string& path) override {
     return system_.FileSize(path);
   }
-  std::optional<std::string> RemoveFile(const std::string& path) override {
-    return system_.RemoveFile(path);
-  }
+  Status RemoveFile(const std::string& path) override { return system_.RemoveFile(path); }
   void Sleep(uint32_t milliseconds) override { system_.Sleep(milliseconds); }
   void DebugOutput(const std::string& text) override { system_.DebugOutput(text); }
   UtcTime UtcNow() override { return system_.UtcNow(); }
   std::string AnsiToUtf8(const std::string& text) override { return system_.AnsiToUtf8(text); }
-  std::string WindowsVersion() override { return system_.WindowsVersion(); }
+  std::optional<std::string> WindowsVersion() override { return system_.WindowsVersion(); }
 
  private:
   PluginEnv& system_;
@@ -367,10 +366,7 @@ class ProcessWatch {
         if (entry.th32ProcessID != pid) continue;
         present = true;
         if (entry.szExeFile[0] != L'\0') {
-          char narrow[MAX_PATH * 2] = {};
-          WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, narrow, sizeof(narrow), nullptr,
-                              nullptr);
-          return narrow;
+          return Narrow(entry.szExeFile);
         }
       }
       if (!present) return "(ended before it could be named)";
@@ -396,7 +392,7 @@ int ScriptedRunCount(bool tool_starts) {
   fake.on_run = [tool_starts](const std::string&) {
     ProcessRun run;
     if (!tool_starts) {
-      run.failure = ProcessRun::Failure::kCreateProcess;
+      run.status = Status::Failed(Status::Step::kCreateProcess, 2);
       return run;
     }
     run.exit_code = 0;
@@ -503,14 +499,15 @@ int main(int argc, char** argv) {
 
   BenchPluginEnv env(system, program_files);
   WireguardPlugin plugin(nullptr, env);
-  const std::string wg = plugin.GetShortPath(wireguard_folder + "\\wg.exe");
-  const std::string wireguard = plugin.GetShortPath(wireguard_folder + "\\wireguard.exe");
+  const WireguardTools bench_tools = plugin.FindTools();
+  const std::string wg = bench_tools.wg.short_path;
+  const std::string wireguard = bench_tools.wireguard.short_path;
 
   // Bring the tunnel up from a clean state.
   std::string output;
   const std::string conf = root + "\\" + TunnelName() + ".conf";
   system.RemoveFile(conf);  // left by an earlier run
-  if (system.WriteFile(conf, kTunnelConfig, "") != PluginEnv::WriteOutcome::kWritten) {
+  if (!system.WriteFile(conf, kTunnelConfig, "").ok()) {
     std::fprintf(stderr, "bench_command_runner: cannot write %s\n", conf.c_str());
     return 1;
   }
@@ -524,7 +521,7 @@ int main(int argc, char** argv) {
                  installed, output.c_str());
   }
   Sleep(1000);
-  const std::string status_before = plugin.GetVPNStatus();
+  const std::string status_before = StatusWord(plugin.GetVPNStatus());
 
   std::vector<Comparison> comparisons;
   comparisons.push_back(Compare(plugin, env, system, "status",
@@ -552,7 +549,7 @@ int main(int argc, char** argv) {
   {
     ProcessWatch watch;
     watched = watch.ok();
-    status_counted = plugin.GetVPNStatus();
+    status_counted = StatusWord(plugin.GetVPNStatus());
     watch.WaitForChildrenToEnd(5000);
     started = watch.Started();
   }

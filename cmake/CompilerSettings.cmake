@@ -7,6 +7,13 @@ else()
   add_compile_options(-finput-charset=UTF-8 -fexec-charset=UTF-8)
 endif()
 
+# orva_warnings_as_errors(<targets...>): any warning fails the build of these.
+function(orva_warnings_as_errors)
+  foreach(target ${ARGN})
+    target_compile_options(${target} PRIVATE $<IF:$<CXX_COMPILER_ID:MSVC>,/WX,-Werror>)
+  endforeach()
+endfunction()
+
 if(WIN32 AND NOT MSVC)
   # No MinGW runtime DLLs next to the product: link libgcc, libstdc++ and
   # winpthread statically into every executable and DLL.

@@ -32,11 +32,11 @@
 #endif
 
 #ifdef __cplusplus
-#define FLUTTER_DESKTOP_LAYOUT(record, field, offset)                        \
+#define FLUTTER_DESKTOP_LAYOUT(record, field, offset)                      \
   static_assert(sizeof(void*) != 8 || offsetof(record, field) == (offset), \
                 #record "." #field " must lie at byte " #offset)
 #define FLUTTER_DESKTOP_SIZE(record, size) \
-  static_assert(sizeof(void*) != 8 || sizeof(record) == (size), #record " must be " #size " bytes")
+  static_assert(sizeof(void*) != 8 || sizeof(record) == (size), #record " is " #size " bytes")
 #else
 #define FLUTTER_DESKTOP_LAYOUT(record, field, offset)
 #define FLUTTER_DESKTOP_SIZE(record, size)
@@ -113,9 +113,8 @@ FlutterDesktopEngineGetMessenger(FlutterDesktopEngineRef engine);
 FLUTTER_DESKTOP_API FlutterDesktopPluginRegistrarRef
 FlutterDesktopEngineGetPluginRegistrar(FlutterDesktopEngineRef engine, const char* plugin_name);
 // |callback| runs once, on the platform thread, after the next frame.
-FLUTTER_DESKTOP_API void FlutterDesktopEngineSetNextFrameCallback(FlutterDesktopEngineRef engine,
-                                                                  FlutterDesktopOnNextFrame callback,
-                                                                  void* user_data);
+FLUTTER_DESKTOP_API void FlutterDesktopEngineSetNextFrameCallback(
+    FlutterDesktopEngineRef engine, FlutterDesktopOnNextFrame callback, void* user_data);
 FLUTTER_DESKTOP_API void FlutterDesktopEngineReloadSystemFonts(FlutterDesktopEngineRef engine);
 
 #ifdef _WIN32
@@ -128,7 +127,8 @@ FLUTTER_DESKTOP_API void FlutterDesktopEngineReloadSystemFonts(FlutterDesktopEng
 FLUTTER_DESKTOP_API FlutterDesktopViewControllerRef
 FlutterDesktopViewControllerCreate(int width, int height, FlutterDesktopEngineRef engine);
 // Destroys the controller and the engine it owns.
-FLUTTER_DESKTOP_API void FlutterDesktopViewControllerDestroy(FlutterDesktopViewControllerRef controller);
+FLUTTER_DESKTOP_API void FlutterDesktopViewControllerDestroy(
+    FlutterDesktopViewControllerRef controller);
 FLUTTER_DESKTOP_API FlutterDesktopViewRef
 FlutterDesktopViewControllerGetView(FlutterDesktopViewControllerRef controller);
 // Offers a top-level window message to the engine. Returns true when the
@@ -136,7 +136,8 @@ FlutterDesktopViewControllerGetView(FlutterDesktopViewControllerRef controller);
 FLUTTER_DESKTOP_API bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
     FlutterDesktopViewControllerRef controller, HWND window, UINT message, WPARAM wparam,
     LPARAM lparam, LRESULT* result);
-FLUTTER_DESKTOP_API void FlutterDesktopViewControllerForceRedraw(FlutterDesktopViewControllerRef controller);
+FLUTTER_DESKTOP_API void FlutterDesktopViewControllerForceRedraw(
+    FlutterDesktopViewControllerRef controller);
 // The native child window that shows the engine's output.
 FLUTTER_DESKTOP_API HWND FlutterDesktopViewGetHWND(FlutterDesktopViewRef view);
 // Dots per inch of a monitor; 96 means unscaled.
@@ -147,7 +148,8 @@ FLUTTER_DESKTOP_API UINT FlutterDesktopGetDpiForMonitor(HMONITOR monitor);
 // Plugin registrars.
 
 // Called with a registrar that is being destroyed (when its engine shuts down).
-typedef void (*FlutterDesktopOnPluginRegistrarDestroyed)(FlutterDesktopPluginRegistrarRef registrar);
+typedef void (*FlutterDesktopOnPluginRegistrarDestroyed)(
+    FlutterDesktopPluginRegistrarRef registrar);
 
 FLUTTER_DESKTOP_API FlutterDesktopMessengerRef
 FlutterDesktopPluginRegistrarGetMessenger(FlutterDesktopPluginRegistrarRef registrar);
@@ -165,10 +167,10 @@ FLUTTER_DESKTOP_API void FlutterDesktopPluginRegistrarSetDestructionHandler(
 
 // One incoming message on a channel, built by the library.
 typedef struct {
-  size_t struct_size;     // the size of the record the library built (40 today)
-  const char* channel;    // zero-terminated channel name
+  size_t struct_size;      // the size of the record the library built (40 today)
+  const char* channel;     // zero-terminated channel name
   const uint8_t* message;  // message bytes (may be null when size is 0)
-  size_t message_size;    // number of message bytes
+  size_t message_size;     // number of message bytes
   const FlutterDesktopMessageResponseHandle* response_handle;  // answer it exactly once
 } FlutterDesktopMessage;
 FLUTTER_DESKTOP_LAYOUT(FlutterDesktopMessage, struct_size, 0);
@@ -190,12 +192,9 @@ FLUTTER_DESKTOP_API bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef 
                                                      const char* channel, const uint8_t* message,
                                                      size_t message_size);
 // True: |reply| will be called exactly once with |user_data|. False: never.
-FLUTTER_DESKTOP_API bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                                              const char* channel,
-                                                              const uint8_t* message,
-                                                              size_t message_size,
-                                                              FlutterDesktopBinaryReply reply,
-                                                              void* user_data);
+FLUTTER_DESKTOP_API bool FlutterDesktopMessengerSendWithReply(
+    FlutterDesktopMessengerRef messenger, const char* channel, const uint8_t* message,
+    size_t message_size, FlutterDesktopBinaryReply reply, void* user_data);
 // With a callback, messages on |channel| go to it with |user_data|; with a
 // null callback no more messages are delivered on |channel|.
 FLUTTER_DESKTOP_API void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger,
@@ -206,13 +205,15 @@ FLUTTER_DESKTOP_API void FlutterDesktopMessengerSendResponse(
     FlutterDesktopMessengerRef messenger, const FlutterDesktopMessageResponseHandle* handle,
     const uint8_t* data, size_t data_size);
 // Reference counting, safe from any thread. AddRef returns |messenger|.
-FLUTTER_DESKTOP_API FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger);
+FLUTTER_DESKTOP_API FlutterDesktopMessengerRef
+FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger);
 FLUTTER_DESKTOP_API void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger);
 // While locked, the messenger's availability does not change. Lock returns
 // its argument, the value to hand to Unlock. From any thread but the
 // platform thread, every messenger call is made inside Lock/Unlock after
 // IsAvailable said yes: that is what makes a reply from a worker safe.
-FLUTTER_DESKTOP_API FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger);
+FLUTTER_DESKTOP_API FlutterDesktopMessengerRef
+FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger);
 FLUTTER_DESKTOP_API void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger);
 // True while the engine behind the messenger can still take responses.
 FLUTTER_DESKTOP_API bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger);
@@ -263,8 +264,9 @@ FLUTTER_DESKTOP_LAYOUT(FlutterDesktopGpuSurfaceDescriptor, release, 56);
 FLUTTER_DESKTOP_LAYOUT(FlutterDesktopGpuSurfaceDescriptor, release_data, 64);
 FLUTTER_DESKTOP_SIZE(FlutterDesktopGpuSurfaceDescriptor, 72);
 
-typedef const FlutterDesktopPixelBuffer* (*FlutterDesktopPixelBufferRequest)(
-    size_t width, size_t height, void* user_data);
+typedef const FlutterDesktopPixelBuffer* (*FlutterDesktopPixelBufferRequest)(size_t width,
+                                                                             size_t height,
+                                                                             void* user_data);
 typedef const FlutterDesktopGpuSurfaceDescriptor* (*FlutterDesktopGpuSurfaceRequest)(
     size_t width, size_t height, void* user_data);
 typedef void (*FlutterDesktopOnTextureUnregistered)(void* user_data);

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "wireguard_plugin/unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace {
 

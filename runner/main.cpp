@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "common/unique_handle.h"
 #include "engine_client/project_bundle.h"
 #include "runner/flutter_window.h"
 #include "runner/utils.h"
-#include "wireguard_plugin/unique_handle.h"
 
 namespace {
 

@@ -5,25 +5,10 @@
 
 #include <shellapi.h>
 
+#include "common/text.h"
+#include "common/unique_handle.h"
+
 namespace {
-
-// Owns the argument array returned by CommandLineToArgvW.
-class LocalArgv {
- public:
-  LocalArgv() : argv_(::CommandLineToArgvW(::GetCommandLineW(), &count_)) {}
-  ~LocalArgv() {
-    if (argv_ != nullptr) ::LocalFree(argv_);
-  }
-  LocalArgv(const LocalArgv&) = delete;
-  LocalArgv& operator=(const LocalArgv&) = delete;
-
-  wchar_t** get() const { return argv_; }
-  int count() const { return count_; }
-
- private:
-  int count_ = 0;
-  wchar_t** argv_;
-};
 
 constexpr DWORD kPathBufferSize = 260;
 
@@ -42,23 +27,11 @@ std::wstring ExecutableFolder() {
 
 std::vector<std::string> ReadCommandLineArguments() {
   std::vector<std::string> arguments;
-  LocalArgv argv;
-  if (argv.get() == nullptr) return arguments;
+  int count = 0;
+  const UniqueLocal argv_memory(::CommandLineToArgvW(::GetCommandLineW(), &count));
+  const auto* argv = static_cast<wchar_t* const*>(argv_memory.Get());
+  if (argv == nullptr) return arguments;
   // Index 0 is the program name; the UI gets only what follows it.
-  for (int i = 1; i < argv.count(); ++i) arguments.push_back(ToUtf8(argv.get()[i]));
+  for (int i = 1; i < count; ++i) arguments.push_back(Narrow(argv[i]));
   return arguments;
-}
-
-std::string ToUtf8(const wchar_t* utf16_string) {
-  if (utf16_string == nullptr) return std::string();
-  int size_with_terminator = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16_string, -1,
-                                                   nullptr, 0, nullptr, nullptr);
-  int length = size_with_terminator - 1;
-  if (size_with_terminator == 0 || length == 0) return std::string();
-  std::string utf8(static_cast<size_t>(length), '\0');
-  int converted = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16_string,
-                                        static_cast<int>(::wcslen(utf16_string)), &utf8[0], length,
-                                        nullptr, nullptr);
-  if (converted == 0) return std::string();
-  return utf8;
 }

@@ -4,6 +4,7 @@
 
 #include <dwmapi.h>
 
+#include "common/unique_handle.h"
 #include "engine_client/flutter_desktop_api.h"
 #include "runner/resource.h"
 
@@ -33,13 +34,9 @@ class WindowClassRegistry {
       WNDCLASSW window_class{};
       window_class.style = CS_HREDRAW | CS_VREDRAW;
       window_class.lpfnWndProc = Win32Window::WindowProcedure;
-      window_class.cbClsExtra = 0;
-      window_class.cbWndExtra = 0;
       window_class.hInstance = ::GetModuleHandleW(nullptr);
       window_class.hIcon = ::LoadIconW(window_class.hInstance, MAKEINTRESOURCEW(IDI_APP_ICON));
       window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-      window_class.hbrBackground = nullptr;
-      window_class.lpszMenuName = nullptr;
       window_class.lpszClassName = kWindowClassName;
       ::RegisterClassW(&window_class);
       // A failed registration shows up as a failed CreateWindowExW.
@@ -64,13 +61,12 @@ void UnregisterClassIfNoWindowLeft() {
 // Lets Windows scale the caption and frame with the monitor's DPI where the
 // running system offers the switch (Windows 10 1607 and later).
 void TryEnableNonClientDpiScaling(HWND window) {
-  HMODULE user32 = ::LoadLibraryA("User32.dll");
-  if (user32 == nullptr) return;
+  const UniqueModule user32(::LoadLibraryA("User32.dll"));
+  if (!user32) return;
   using EnableNonClientDpiScalingFunction = BOOL(WINAPI*)(HWND);
   auto enable = reinterpret_cast<EnableNonClientDpiScalingFunction>(
-      reinterpret_cast<void*>(::GetProcAddress(user32, "EnableNonClientDpiScaling")));
+      reinterpret_cast<void*>(::GetProcAddress(user32.Get(), "EnableNonClientDpiScaling")));
   if (enable != nullptr) enable(window);
-  ::FreeLibrary(user32);
 }
 
 int32_t Scale(int32_t logical, double scale) { return static_cast<int32_t>(logical * scale); }

@@ -1,4 +1,4 @@
-// The plugin log and the command runner.
+// The plugin log, the command runner and the one more try of a start.
 //
 // PluginLog writes one "[WireGuardPlugin] " line, its keys hidden, to the
 // debugger output and to the log file for support.
@@ -13,11 +13,21 @@
 
 namespace {
 
-constexpr char kLogPrefix[] = "[WireGuardPlugin] ";
-
 // The pause before the one more try of a start the system refused for the
 // moment.
 constexpr uint32_t kStartRetryPauseMs = 250;
+
+// True for the system errors with which a process start is refused for the
+// moment rather than for good, so that one more try after a short pause may
+// succeed. ERROR_INTERNAL_ERROR (1359) is what Wine answers when the new
+// process ended during its own start-up, before it ran any of its code: on
+// a loaded machine about one start in two thousand. ERROR_NOT_ENOUGH_MEMORY
+// (8), ERROR_NO_SYSTEM_RESOURCES (1450) and ERROR_COMMITMENT_LIMIT (1455)
+// are shortages of the moment. Everything else (a missing file or folder,
+// a denied access, a bad image: 2, 3, 5, 193, ...) fails the same way again.
+bool IsTransientStartError(uint32_t error) {
+  return error == 1359 || error == 8 || error == 1450 || error == 1455;
+}
 
 // Redirections, pipes and command chains only mean something to cmd.exe.
 // These are plain substring tests: quotes are not considered.
@@ -55,8 +65,15 @@ std::optional<CommandLine> CommandLineFor(const std::string& command,
   }
   if (!NeedsInterpreter(command)) return CommandLine{command, PluginEnv::Console::kNone};
   if (system_folder.empty()) return std::nullopt;
-  return CommandLine{"\"" + system_folder + "\\cmd.exe\" /s /c \"" + command + "\"",
+  return CommandLine{Quoted(system_folder + "\\cmd.exe") + " /s /c " + Quoted(command),
                      PluginEnv::Console::kHidden};
+}
+
+// The first log line of a start that failed at |step|.
+const char* StartFailureLine(Status::Step step) {
+  if (step == Status::Step::kCreatePipe) return "Failed to create pipe";
+  if (step == Status::Step::kSetHandleInformation) return "Failed to set handle information";
+  return "Failed to create process";
 }
 
 }  // namespace
@@ -67,37 +84,41 @@ void WireguardPlugin::PluginLog(const std::string& message) {
   support_log_.Write(line);
 }
 
+void WireguardPlugin::LogFailure(const std::string& line, const Status& status) {
+  PluginLog(line);
+  PluginLog(std::string(status.what()) + " error: " + std::to_string(status.error()));
+}
+
+Status WireguardPlugin::StartWithOneRetry(const std::function<Status()>& start,
+                                          const std::string& failed, const std::string& retrying) {
+  const Status status = start();
+  if (status.step() != Status::Step::kCreateProcess || !IsTransientStartError(status.error())) {
+    return status;
+  }
+  LogFailure(failed, status);
+  PluginLog("Retrying " + retrying + " in " + std::to_string(kStartRetryPauseMs) + " ms");
+  env_.Sleep(kStartRetryPauseMs);
+  return start();
+}
+
 int WireguardPlugin::ExecuteCommand(const std::string& command, std::string& output) {
   PluginLog("Executing command: " + command);
 
   const std::optional<CommandLine> command_line = CommandLineFor(command, env_.SystemFolder());
   if (!command_line) {
-    PluginLog("Failed to create process");
+    PluginLog(StartFailureLine(Status::Step::kCreateProcess));
     return -1;
   }
-  ProcessRun run = env_.RunHidden(command_line->text, command_line->console);
-  if (run.failure == ProcessRun::Failure::kCreateProcess && IsTransientStartError(run.error)) {
-    PluginLog("Failed to create process");
-    PluginLog("CreateProcess error: " + std::to_string(run.error));
-    PluginLog("Retrying process creation in " + std::to_string(kStartRetryPauseMs) + " ms");
-    env_.Sleep(kStartRetryPauseMs);
-    run = env_.RunHidden(command_line->text, command_line->console);
-  }
-  switch (run.failure) {
-    case ProcessRun::Failure::kCreatePipe:
-      PluginLog("Failed to create pipe");
-      PluginLog("CreatePipe error: " + std::to_string(run.error));
-      return -1;
-    case ProcessRun::Failure::kSetHandleInformation:
-      PluginLog("Failed to set handle information");
-      PluginLog("SetHandleInformation error: " + std::to_string(run.error));
-      return -1;
-    case ProcessRun::Failure::kCreateProcess:
-      PluginLog("Failed to create process");
-      PluginLog("CreateProcess error: " + std::to_string(run.error));
-      return -1;
-    case ProcessRun::Failure::kNone:
-      break;
+  ProcessRun run;
+  const Status started = StartWithOneRetry(
+      [&] {
+        run = env_.RunHidden(command_line->text, command_line->console);
+        return run.status;
+      },
+      StartFailureLine(Status::Step::kCreateProcess), "process creation");
+  if (!started.ok()) {
+    LogFailure(StartFailureLine(started.step()), started);
+    return -1;
   }
 
   if (run.interrupted) {

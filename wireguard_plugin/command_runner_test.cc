@@ -17,10 +17,9 @@ ProcessRun Ran(const std::string& output, uint32_t exit_code, bool terminated = 
   return run;
 }
 
-ProcessRun FailedWith(ProcessRun::Failure failure, uint32_t error) {
+ProcessRun FailedWith(Status::Step step, uint32_t error) {
   ProcessRun run;
-  run.failure = failure;
-  run.error = error;
+  run.status = Status::Failed(step, error);
   return run;
 }
 
@@ -68,11 +67,13 @@ TEST_F(CommandRunnerTest, ARunLogsItsCodeAndOutputAndReplacesTheCallersText) {
     int result;
     std::vector<std::string> logged;  // after "Executing command: tool"
   } cases[] = {
-      {Ran("line 1\r\nline 2\r\n", 0), 0,
+      {Ran("line 1\r\nline 2\r\n", 0),
+       0,
        {"Command result code: 0", "Command output: line 1\r\nline 2\r\n"}},
       {Ran("", 7), 7, {"Command result code: 7"}},  // a silent child: no output line
       {Ran("", 0xC0000005u), static_cast<int>(0xC0000005u), {"Command result code: 3221225477"}},
-      {Ran("partial", 1, /*terminated=*/true), 1,
+      {Ran("partial", 1, /*terminated=*/true),
+       1,
        {"Command timeout, terminating process", "Command result code: 1",
         "Command output: partial"}},
   };
@@ -91,20 +92,19 @@ TEST_F(CommandRunnerTest, ARunLogsItsCodeAndOutputAndReplacesTheCallersText) {
 
 TEST_F(CommandRunnerTest, StartFailuresReturnMinusOneAndSayWhichStepFailedWithWhichError) {
   const struct {
-    ProcessRun::Failure failure;
+    Status::Step step;
     uint32_t error;
     std::string line;
     std::string error_line;
   } cases[] = {
-      {ProcessRun::Failure::kCreatePipe, 8, "Failed to create pipe", "CreatePipe error: 8"},
-      {ProcessRun::Failure::kSetHandleInformation, 6, "Failed to set handle information",
+      {Status::Step::kCreatePipe, 8, "Failed to create pipe", "CreatePipe error: 8"},
+      {Status::Step::kSetHandleInformation, 6, "Failed to set handle information",
        "SetHandleInformation error: 6"},
-      {ProcessRun::Failure::kCreateProcess, 2, "Failed to create process",
-       "CreateProcess error: 2"},
+      {Status::Step::kCreateProcess, 2, "Failed to create process", "CreateProcess error: 2"},
   };
   for (const auto& c : cases) {
     env_.logs.clear();
-    env_.on_run = [&c](const std::string&) { return FailedWith(c.failure, c.error); };
+    env_.on_run = [&c](const std::string&) { return FailedWith(c.step, c.error); };
     std::string output = "kept";
     EXPECT_EQ(plugin_.ExecuteCommand("tool", output), -1) << c.line;
     EXPECT_EQ(output, "kept") << c.line;
@@ -127,7 +127,7 @@ TEST_F(CommandRunnerTest, AStartRefusedForTheMomentIsTriedOnceMore) {
     env_.sleeps.clear();
     env_.on_run = [&, second_start_works](const std::string&) {
       if (env_.runs.size() == 2 && second_start_works) return Ran("fine", 0);
-      return FailedWith(ProcessRun::Failure::kCreateProcess, 1359);
+      return FailedWith(Status::Step::kCreateProcess, 1359);
     };
     std::string output = "kept";
     std::vector<std::string> expected = refused;

@@ -24,26 +24,15 @@
 namespace {
 
 // Protected DACL: full access for LocalSystem and the Administrators group,
-// nothing inherited from ProgramData (which lets every user read).
+// nothing inherited from ProgramData (which lets every user read). Its
+// folders get kProtectedFolderSddl.
 constexpr char kConfigFileSddl[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
-// The same for the folders, owned by Administrators and handed down.
-constexpr char kFolderSddl[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 std::string RandomHex() {
   std::random_device random;
   char text[17];
   std::snprintf(text, sizeof(text), "%08x%08x", random(), random());
   return text;
-}
-
-std::string WithCrLf(const std::string& text) {
-  std::string bytes;
-  bytes.reserve(text.size() + text.size() / 16);
-  for (char c : text) {
-    if (c == '\n') bytes.push_back('\r');
-    bytes.push_back(c);
-  }
-  return bytes;
 }
 
 }  // namespace
@@ -60,9 +49,10 @@ std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
   }
   PluginLog("ProgramData path: " + *program_data);
 
-  const std::string folder = ConfigurationsFolder(*program_data);
-  if (!env_.CreateProtectedFolder(*program_data + "\\WireGuard", kFolderSddl) ||
-      !env_.CreateProtectedFolder(folder, kFolderSddl)) {
+  const std::string wireguard = *program_data + "\\WireGuard";
+  const std::string folder = wireguard + "\\Configurations";
+  if (!env_.CreateProtectedFolder(wireguard, kProtectedFolderSddl) ||
+      !env_.CreateProtectedFolder(folder, kProtectedFolderSddl)) {
     // Something is in the way (a file of that name, a link that cannot be
     // removed, no access): nothing can be saved there.
     PluginLog("Failed to save config file");
@@ -72,8 +62,7 @@ std::string WireguardPlugin::SaveConfigToFile(const std::string& config) {
 
   std::string file = folder + "\\" + TunnelName() + ".conf";
   const std::string temporary = file + "." + RandomHex() + ".tmp";
-  if (env_.WriteFile(temporary, WithCrLf(config), kConfigFileSddl) !=
-          PluginEnv::WriteOutcome::kWritten ||
+  if (!env_.WriteFile(temporary, WithCrLf(config), kConfigFileSddl).ok() ||
       !env_.MoveFileOver(temporary, file)) {
     env_.RemoveFile(temporary);
     PluginLog("Failed to save config file");

@@ -33,7 +33,7 @@ TEST_F(ConfigFileTest, SavedBytesHaveCrLfLineEndsAndNothingElseChanges) {
 TEST_F(ConfigFileTest, ASaveWritesAProtectedTemporaryFileAndMovesItIntoPlace) {
   const std::string stale = std::string(kFile) + ".tmp";
   env_.paths.insert(stale);
-  env_.unremovable[stale] = "Access is denied.";
+  env_.unremovable.insert(stale);
   std::vector<std::string> temporaries;
   for (int save = 0; save < 2; ++save) {
     env_.events.clear();

@@ -13,7 +13,7 @@ add_library(orva_wireguard_plugin STATIC
   call_worker.cc)
 if(WIN32)
   target_sources(orva_wireguard_plugin PRIVATE win32_plugin_env.cc)
-  target_link_libraries(orva_wireguard_plugin PUBLIC advapi32 shell32 user32)
+  target_link_libraries(orva_wireguard_plugin PUBLIC orva_common advapi32 shell32 user32)
 endif()
 target_include_directories(orva_wireguard_plugin PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(orva_wireguard_plugin PUBLIC orva_method_channel orva_codec)

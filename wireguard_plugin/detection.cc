@@ -1,6 +1,7 @@
 // Where WireGuard for Windows is: whether it is installed at all, the folder
-// its tools are taken from, and the short (8.3) form of a path for command
-// lines. Nothing is cached: every call probes the machine afresh.
+// its tools are taken from, and the tools there with the short (8.3) form of
+// their paths for command lines. Nothing is cached: every call probes the
+// machine afresh.
 #include <string>
 
 #include "wireguard_plugin/wireguard_plugin.h"
@@ -21,20 +22,16 @@ constexpr char kDefaultDirectory[] = "C:\\Program Files\\WireGuard";
 }  // namespace
 
 bool WireguardPlugin::IsWireguardInstalled() {
+  const auto found = [this](const std::string& path) {
+    if (!env_.Exists(path)) return false;
+    PluginLog("WireGuard found at: " + path);
+    return true;
+  };
   for (const char* path : kProbePaths) {
-    if (env_.Exists(path)) {
-      PluginLog(std::string("WireGuard found at: ") + path);
-      return true;
-    }
+    if (found(path)) return true;
   }
-
-  if (std::optional<std::string> program_files = env_.ShellFolder(kCsidlProgramFiles)) {
-    std::string path = *program_files + "\\WireGuard\\wireguard.exe";
-    if (env_.Exists(path)) {
-      PluginLog("WireGuard found at: " + path);
-      return true;
-    }
-  }
+  const std::optional<std::string> program_files = env_.ShellFolder(kCsidlProgramFiles);
+  if (program_files && found(*program_files + "\\WireGuard\\wireguard.exe")) return true;
 
   if (env_.MachineKeyExists(kRegistryKey)) {
     PluginLog("WireGuard found in registry");
@@ -53,6 +50,14 @@ std::string WireguardPlugin::GetWireguardDirectory() {
   return kDefaultDirectory;
 }
 
-std::string WireguardPlugin::GetShortPath(const std::string& path) {
-  return env_.ShortPathName(path).value_or(path);
+WireguardTools WireguardPlugin::FindTools() {
+  const std::string folder = GetWireguardDirectory();
+  const auto find = [&](const char* name) {
+    WireguardTool tool;
+    tool.path = folder + "\\" + name;
+    tool.found = env_.Exists(tool.path);
+    tool.short_path = tool.found ? env_.ShortPathName(tool.path).value_or(tool.path) : tool.path;
+    return tool;
+  };
+  return {find("wg.exe"), find("wireguard.exe")};
 }

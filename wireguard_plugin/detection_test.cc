@@ -70,11 +70,14 @@ TEST_F(DetectionTest, DirectoryFollowsProgramFilesOnlyWhenItsWireGuardFolderExis
   EXPECT_TRUE(env_.logs.empty());
 }
 
-TEST_F(DetectionTest, ShortPathFallsBackToThePathAsGiven) {
-  env_.short_names["C:\\Program Files\\WireGuard\\wg.exe"] = "C:\\PROGRA~1\\WIREGU~1\\wg.exe";
-  EXPECT_EQ(plugin_.GetShortPath("C:\\Program Files\\WireGuard\\wg.exe"),
-            "C:\\PROGRA~1\\WIREGU~1\\wg.exe");
-  EXPECT_EQ(plugin_.GetShortPath("C:\\missing\\long name.exe"), "C:\\missing\\long name.exe");
+TEST_F(DetectionTest, ToolsAreFoundInTheFolderAndQuotedByTheirShortPaths) {
+  env_.paths = {kWg64};
+  env_.short_names[kWg64] = "C:\\PROGRA~1\\WIREGU~1\\wg.exe";
+  const WireguardTools tools = plugin_.FindTools();
+  EXPECT_TRUE(tools.wg.found);
+  EXPECT_EQ(tools.wg.Quoted(), "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\"");
+  EXPECT_FALSE(tools.wireguard.found);
+  EXPECT_EQ(tools.wireguard.path, kWireguard64);
   EXPECT_TRUE(env_.logs.empty());
 }
 

@@ -2,10 +2,6 @@
 # binding (added to orva_wireguard_plugin from core.cmake), its registration
 # with the engine (Windows), their unit tests (native and Windows), and the
 # dispatcher's fuzz target (native, ORVA_FUZZ).
-if(NOT TARGET orva_wireguard_plugin)
-  message(STATUS "orva_wireguard_plugin not defined (core.cmake missing): dispatch parts skipped")
-  return()
-endif()
 
 target_sources(orva_wireguard_plugin PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle.cc

@@ -42,13 +42,13 @@ class FakePluginEnv : public PluginEnv {
   std::set<std::string> unreplaceable;             // MoveFileOver fails with these as |to|
   std::map<std::string, std::string> folder_sddl;  // descriptor given by CreateProtectedFolder
   UtcTime now{2026, 12, 7, 3, 4, 5, 67};
-  std::map<std::string, std::string> unremovable;  // path -> error text
+  std::optional<std::string> windows_version = "10.0.19045";
+  std::set<std::string> unremovable;  // RemoveFile fails for these
 
   // --- Scripted processes. Default: exits 0 with no output.
   std::function<ProcessRun(const std::string& command_line)> on_run;
-  std::function<InstallerOutcome(const std::string& command_line, uint32_t timeout_ms)>
-      on_installer;
-  uint32_t installer_start_error = 2;  // reported when on_installer says kFailedToStart
+  // Default: the installer starts and ends in time.
+  std::function<Status(const std::string& command_line, uint32_t timeout_ms)> on_installer;
   // Runs before each log line is recorded (a test may throw from it).
   std::function<void(const std::string& text)> on_log;
 
@@ -70,16 +70,11 @@ class FakePluginEnv : public PluginEnv {
     return run;
   }
 
-  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
-                            const std::function<void()>& started) override {
+  Status RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                      const std::function<void()>& started) override {
     events.push_back("installer " + command_line + " " + std::to_string(timeout_ms));
-    InstallerRun run;
-    run.outcome =
-        on_installer ? on_installer(command_line, timeout_ms) : InstallerOutcome::kCompleted;
-    if (run.outcome == InstallerOutcome::kFailedToStart) {
-      run.error = installer_start_error;
-      return run;
-    }
+    const Status run = on_installer ? on_installer(command_line, timeout_ms) : Status();
+    if (run.step() == Status::Step::kCreateProcess) return run;
     if (started) started();
     events.push_back("installer-wait");
     return run;
@@ -141,18 +136,19 @@ class FakePluginEnv : public PluginEnv {
     return true;
   }
 
-  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
-                         const std::string& sddl) override {
+  Status WriteFile(const std::string& path, const std::string& bytes,
+                   const std::string& sddl) override {
     events.push_back("write " + path);
-    if (Listed(unwritable, path) || paths.count(path)) return WriteOutcome::kOpenFailed;
+    if (Listed(unwritable, path) || paths.count(path))
+      return Status::Failed(Status::Step::kOpen, 5);
     paths.insert(path);
     file_sddl[path] = sddl;
     if (Listed(write_fails, path)) {
       files[path] = bytes.substr(0, bytes.size() / 2);  // the disk filled up
-      return WriteOutcome::kWriteFailed;
+      return Status::Failed(Status::Step::kWrite, 112);
     }
     files[path] = bytes;
-    return Listed(flush_fails, path) ? WriteOutcome::kFlushFailed : WriteOutcome::kWritten;
+    return Listed(flush_fails, path) ? Status::Failed(Status::Step::kFlush, 5) : Status();
   }
 
   static bool Listed(const std::set<std::string>& set, const std::string& path) {
@@ -187,14 +183,13 @@ class FakePluginEnv : public PluginEnv {
     return it->second.size();
   }
 
-  std::optional<std::string> RemoveFile(const std::string& path) override {
+  Status RemoveFile(const std::string& path) override {
     events.push_back("remove " + path);
-    auto it = unremovable.find(path);
-    if (it != unremovable.end()) return it->second;
+    if (unremovable.count(path)) return Status::Failed(Status::Step::kRemove, 5);
     paths.erase(path);
     files.erase(path);
     file_sddl.erase(path);
-    return std::nullopt;
+    return Status();
   }
 
   void Sleep(uint32_t milliseconds) override {
@@ -218,7 +213,7 @@ class FakePluginEnv : public PluginEnv {
   UtcTime UtcNow() override { return now; }
   // The fake machine's ANSI code page is UTF-8.
   std::string AnsiToUtf8(const std::string& text) override { return text; }
-  std::string WindowsVersion() override { return "10.0.19045"; }
+  std::optional<std::string> WindowsVersion() override { return windows_version; }
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_FAKE_PLUGIN_ENV_H_

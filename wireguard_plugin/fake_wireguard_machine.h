@@ -39,7 +39,7 @@ inline ProcessRun MakeRun(uint32_t exit_code, std::string output = std::string()
 
 inline ProcessRun FailedStart() {
   ProcessRun run;
-  run.failure = ProcessRun::Failure::kCreateProcess;
+  run.status = Status::Failed(Status::Step::kCreateProcess, 2);
   return run;
 }
 
@@ -61,7 +61,7 @@ class FakeWireguardMachine : public FakePluginEnv {
 
   FakeWireguardMachine() {
     paths = {kTunnelToolPath, kControlToolPath};
-    shell_folders[35] = kProgramData;
+    shell_folders[kCsidlCommonAppData] = kProgramData;
     short_names[kTunnelToolPath] = kTunnelToolShortPath;
     short_names[kControlToolPath] = kControlToolShortPath;
     short_names[kConfigPath] = kConfigShortPath;

@@ -24,9 +24,7 @@ constexpr uint32_t kInstallerTimeoutMs = 300000;
 constexpr int kVerificationAttempts = 20;
 constexpr uint32_t kVerificationWaitMs = 500;
 constexpr uint32_t kWaitAfterConfirmedMs = 1000;
-// The pause before the one more try of a start the system refused for the
-// moment (see IsTransientStartError).
-constexpr uint32_t kStartRetryPauseMs = 250;
+constexpr char kStartFailed[] = "Failed to start installer process";
 
 // Lower-cases ASCII letters only, byte by byte, leaving code-page bytes alone.
 std::string AsciiLower(std::string text) {
@@ -49,10 +47,10 @@ bool IsPackage(const std::string& installer_path) {
 std::string InstallerCommandLine(const std::string& installer_path,
                                  const std::string& system_folder) {
   if (IsPackage(installer_path)) {
-    return "\"" + system_folder + "\\msiexec.exe\" /i \"" + installer_path +
-           "\" /quiet /norestart DO_NOT_LAUNCH=1";
+    return Quoted(system_folder + "\\msiexec.exe") + " /i " + Quoted(installer_path) +
+           " /quiet /norestart DO_NOT_LAUNCH=1";
   }
-  return "\"" + installer_path + "\" /S /SILENT /VERYSILENT";
+  return Quoted(installer_path) + " /S /SILENT /VERYSILENT";
 }
 
 }  // namespace
@@ -64,7 +62,7 @@ std::string WireguardPlugin::FindWireguardInstaller() {
     const std::string app_folder = executable.substr(0, separator);
     for (const std::string& folder : {app_folder + "\\wireguard", app_folder}) {
       for (const char* name : kInstallerNames) {
-        const std::string candidate = folder + "\\" + name;
+        std::string candidate = folder + "\\" + name;
         if (env_.Exists(candidate)) {
           PluginLog("Found installer at: " + candidate);
           return candidate;
@@ -87,7 +85,7 @@ bool WireguardPlugin::InstallWireguard() {
 
   const std::string system_folder = env_.SystemFolder();
   if (IsPackage(installer) && system_folder.empty()) {
-    PluginLog("Failed to start installer process");
+    PluginLog(kStartFailed);
     return false;
   }
   // The "started" line is written as soon as the installer runs, not when
@@ -96,28 +94,19 @@ bool WireguardPlugin::InstallWireguard() {
   const auto started = [this] {
     PluginLog("Installer process started, waiting for completion...");
   };
-  PluginEnv::InstallerRun run = env_.RunInstaller(command_line, kInstallerTimeoutMs, started);
-  if (run.outcome == PluginEnv::InstallerOutcome::kFailedToStart &&
-      IsTransientStartError(run.error)) {
-    PluginLog("Failed to start installer process");
-    PluginLog("CreateProcess error: " + std::to_string(run.error));
-    PluginLog("Retrying installer start in " + std::to_string(kStartRetryPauseMs) + " ms");
-    env_.Sleep(kStartRetryPauseMs);
-    run = env_.RunInstaller(command_line, kInstallerTimeoutMs, started);
+  const Status run = StartWithOneRetry(
+      [&] { return env_.RunInstaller(command_line, kInstallerTimeoutMs, started); }, kStartFailed,
+      "installer start");
+  if (run.step() == Status::Step::kTimedOut) {
+    // The installer keeps running on its own; nothing is verified.
+    PluginLog("Installer timeout");
+    return false;
   }
-  switch (run.outcome) {
-    case PluginEnv::InstallerOutcome::kFailedToStart:
-      PluginLog("Failed to start installer process");
-      PluginLog("CreateProcess error: " + std::to_string(run.error));
-      return false;
-    case PluginEnv::InstallerOutcome::kTimedOut:
-      // The installer keeps running on its own; nothing is verified.
-      PluginLog("Installer timeout");
-      return false;
-    case PluginEnv::InstallerOutcome::kCompleted:
-      PluginLog("Installer completed");
-      break;
+  if (!run.ok()) {
+    LogFailure(kStartFailed, run);
+    return false;
   }
+  PluginLog("Installer completed");
 
   // Running programs (and the detection's environment lookups) learn about
   // the new program folder through the broadcast; it is repeated while the

@@ -31,7 +31,7 @@ class InstallTarget : public FakeWireguardMachine {
     };
   }
 
-  PluginEnv::InstallerOutcome installer_outcome = PluginEnv::InstallerOutcome::kCompleted;
+  Status installer_outcome;
   bool installer_ran = false;
 
   void Sleep(uint32_t milliseconds) override {
@@ -173,7 +173,8 @@ TEST(InstallWireguard, DetectedAtOnceAnswersTrueAfterTheShortestWaits) {
     }));
     // Written as the installer starts, not when the (up to five minutes) wait
     // for it is over.
-    EXPECT_TRUE(machine.LoggedBeforeTheWait("Installer process started, waiting for completion..."));
+    EXPECT_TRUE(
+        machine.LoggedBeforeTheWait("Installer process started, waiting for completion..."));
   }
 }
 
@@ -223,7 +224,7 @@ TEST(InstallWireguard, FailuresToRunTheInstaller) {
     SCOPED_TRACE("installer does not start");
     InstallTarget machine;
     machine.paths.insert(kAppFolder + "\\wireguard.exe");
-    machine.installer_outcome = PluginEnv::InstallerOutcome::kFailedToStart;
+    machine.installer_outcome = Status::Failed(Status::Step::kCreateProcess, 2);
     WireguardPlugin plugin(nullptr, machine);
     EXPECT_FALSE(plugin.InstallWireguard());
     EXPECT_EQ(machine.MessagesAfter("Failed to start installer process"),
@@ -236,11 +237,11 @@ TEST(InstallWireguard, FailuresToRunTheInstaller) {
     InstallTarget machine;
     machine.paths.insert(kAppFolder + "\\wireguard.exe");
     machine.sleeps_until_detected = 2;
-    machine.installer_start_error = 1359;
     machine.on_installer = [&machine](const std::string&, uint32_t) {
       machine.installer_ran = true;
-      return machine.InstallEvents().size() == 1 ? PluginEnv::InstallerOutcome::kFailedToStart
-                                                 : PluginEnv::InstallerOutcome::kCompleted;
+      return machine.InstallEvents().size() == 1
+                 ? Status::Failed(Status::Step::kCreateProcess, 1359)
+                 : Status();
     };
     WireguardPlugin plugin(nullptr, machine);
     EXPECT_TRUE(plugin.InstallWireguard());
@@ -256,7 +257,7 @@ TEST(InstallWireguard, FailuresToRunTheInstaller) {
     SCOPED_TRACE("installer still running after five minutes");
     InstallTarget machine;
     machine.paths.insert(kAppFolder + "\\wireguard.exe");
-    machine.installer_outcome = PluginEnv::InstallerOutcome::kTimedOut;
+    machine.installer_outcome = Status::Failed(Status::Step::kTimedOut);
     machine.sleeps_until_detected = 0;
     WireguardPlugin plugin(nullptr, machine);
     EXPECT_FALSE(plugin.InstallWireguard());

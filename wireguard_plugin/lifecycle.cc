@@ -6,9 +6,7 @@
 // fresh status query after a fixed wait, because the tunnel service starts
 // asynchronously. Every step runs once: there are no retry loops.
 #include <cstdint>
-#include <exception>
 #include <initializer_list>
-#include <optional>
 #include <string>
 
 #include "wireguard_plugin/wireguard_plugin.h"
@@ -22,8 +20,6 @@ constexpr uint32_t kWaitBeforeFinalStatusMs = 300;
 constexpr uint32_t kWaitAfterRecreateDisconnectMs = 500;
 constexpr uint32_t kWaitAfterRecreateUninstallMs = 300;
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // Exit code 0 accepts a run; otherwise the first of |words| found in the
 // output (case-sensitive) does.
 bool RunAccepted(int result_code, const std::string& output,
@@ -35,25 +31,26 @@ bool RunAccepted(int result_code, const std::string& output,
   return false;
 }
 
-bool IsDownStatus(const std::string& status) {
-  return status == "disconnected" || status == "not_installed";
+bool IsDownStatus(TunnelStatus status) {
+  return status == TunnelStatus::kDisconnected || status == TunnelStatus::kNotInstalled;
 }
 
-// SaveConfigToFile, with a file-system error counted as a failed save.
-std::string SaveConfig(WireguardPlugin& plugin, const std::string& config) {
-  try {
-    return plugin.SaveConfigToFile(config);
-  } catch (const std::exception&) {
-    return std::string();
-  }
+std::string UninstallCommand(const WireguardTool& wireguard) {
+  return wireguard.Quoted() + " /uninstalltunnelservice " + TunnelName();
+}
+
+// Runs a tunnel service command of wireguard.exe (|action|: its switch
+// without the slash) with its log lines, and returns its result code.
+int RunServiceCommand(WireguardPlugin& plugin, const std::string& action,
+                      const std::string& command, std::string& output) {
+  plugin.PluginLog("Executing " + action + " command: " + command);
+  const int result_code = plugin.ExecuteCommand(command, output);
+  plugin.PluginLog(action + " result code: " + std::to_string(result_code));
+  if (!output.empty()) plugin.PluginLog(action + " output: " + output);
+  return result_code;
 }
 
 }  // namespace
-
-bool WireguardPlugin::ConnectVPN(const std::string& config) {
-  const ConnectOutcome outcome = Connect(config);
-  return outcome == ConnectOutcome::kConnected || outcome == ConnectOutcome::kAlreadyConnected;
-}
 
 WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& config) {
   PluginLog("ConnectVPN called");
@@ -63,16 +60,16 @@ WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& conf
   }
   PluginLog("WireGuard is installed");
 
-  std::string status = GetVPNStatus();
-  PluginLog("Current status: " + status);
-  if (status == "connected") {
+  TunnelStatus status = GetVPNStatus();
+  PluginLog(std::string("Current status: ") + StatusWord(status));
+  if (status == TunnelStatus::kConnected) {
     // The running tunnel is left alone, even when |config| differs from the
     // saved one: reconnecting with a new configuration is RecreateTunnel's job.
     PluginLog("Already connected");
     return ConnectOutcome::kAlreadyConnected;
   }
 
-  const std::string config_path = SaveConfig(*this, config);
+  const std::string config_path = SaveConfigToFile(config);
   if (config_path.empty()) {
     PluginLog("Failed to save config file");
     return ConnectOutcome::kNotSaved;
@@ -83,22 +80,19 @@ WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& conf
     return ConnectOutcome::kNotSaved;
   }
 
-  const std::string tool_path = GetWireguardDirectory() + "\\wireguard.exe";
-  if (!env_.Exists(tool_path)) {
-    PluginLog("wireguard.exe not found at: " + tool_path);
+  const WireguardTool wireguard = FindTools().wireguard;
+  if (!wireguard.found) {
+    PluginLog("wireguard.exe not found at: " + wireguard.path);
     return ConnectOutcome::kFailed;
   }
 
   // The configuration path goes on the command line in its long form:
   // wireguard.exe names the tunnel after the file and accepts only paths that
   // end in ".conf", which the 8.3 form of "orva_divuv.conf" does not.
-  const std::string command =
-      Quoted(GetShortPath(tool_path)) + " /installtunnelservice " + Quoted(config_path);
-  PluginLog("Executing installtunnelservice command: " + command);
   std::string output;
-  const int result_code = ExecuteCommand(command, output);
-  PluginLog("installtunnelservice result code: " + std::to_string(result_code));
-  if (!output.empty()) PluginLog("installtunnelservice output: " + output);
+  const int result_code = RunServiceCommand(
+      *this, "installtunnelservice",
+      wireguard.Quoted() + " /installtunnelservice " + Quoted(config_path), output);
   if (!RunAccepted(result_code, output, {"successfully", "already", "installed"})) {
     PluginLog("Failed to install tunnel service");
     return ConnectOutcome::kFailed;
@@ -106,13 +100,14 @@ WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& conf
 
   env_.Sleep(kWaitAfterInstallMs);
   status = GetVPNStatus();
-  PluginLog("Current status after installtunnelservice: " + status);
-  if (status == "connected") {
+  PluginLog(std::string("Current status after installtunnelservice: ") + StatusWord(status));
+  if (status == TunnelStatus::kConnected) {
     PluginLog("Tunnel is connected!");
     return ConnectOutcome::kConnected;
   }
   // The service stays installed; a later disconnect or recreate removes it.
-  PluginLog("Tunnel service installed but status is not connected: " + status);
+  PluginLog(std::string("Tunnel service installed but status is not connected: ") +
+            StatusWord(status));
   return ConnectOutcome::kFailed;
 }
 
@@ -120,31 +115,24 @@ bool WireguardPlugin::DisconnectVPN() {
   if (!IsWireguardInstalled()) return false;
   PluginLog("DisconnectVPN called");
 
-  const std::string tool_path = GetWireguardDirectory() + "\\wireguard.exe";
-  if (env_.Exists(tool_path)) {
-    const std::string command =
-        Quoted(GetShortPath(tool_path)) + " /uninstalltunnelservice " + TunnelName();
-    PluginLog("Executing uninstalltunnelservice command: " + command);
+  const WireguardTools tools = FindTools();
+  if (tools.wireguard.found) {
     std::string output;
-    const int result_code = ExecuteCommand(command, output);
-    PluginLog("uninstalltunnelservice result code: " + std::to_string(result_code));
-    if (!output.empty()) PluginLog("uninstalltunnelservice output: " + output);
+    const int result_code = RunServiceCommand(*this, "uninstalltunnelservice",
+                                              UninstallCommand(tools.wireguard), output);
     if (RunAccepted(result_code, output, {"successfully", "removed", "uninstalled"})) {
       PluginLog("Tunnel service uninstalled successfully");
       env_.Sleep(kWaitAfterUninstallMs);
-      const std::string status = GetVPNStatus();
-      PluginLog("Status after uninstall: " + status);
+      const TunnelStatus status = GetVPNStatus();
+      PluginLog(std::string("Status after uninstall: ") + StatusWord(status));
       return IsDownStatus(status);
     }
   }
 
   // Fallback: ask the control tool to take the interface down.
-  const std::string control_path = GetWireguardDirectory() + "\\wg.exe";
-  if (env_.Exists(control_path)) {
-    const std::string command =
-        Quoted(GetShortPath(control_path)) + " set " + TunnelName() + " down 2>&1";
+  if (tools.wg.found) {
     std::string output;
-    if (ExecuteCommand(command, output) >= 0) {
+    if (ExecuteCommand(tools.wg.Quoted() + " set " + TunnelName() + " down 2>&1", output) >= 0) {
       PluginLog("wg set down command executed");
       env_.Sleep(kWaitAfterDownMs);
     }
@@ -169,12 +157,10 @@ bool WireguardPlugin::RecreateTunnel(const std::string& config) {
   PluginLog("Step 2: Keeping old config file until the new one replaces it...");
 
   PluginLog("Step 3: Uninstalling tunnel service...");
-  const std::string tool_path = GetWireguardDirectory() + "\\wireguard.exe";
-  if (env_.Exists(tool_path)) {
-    const std::string command =
-        Quoted(GetShortPath(tool_path)) + " /uninstalltunnelservice " + TunnelName();
+  const WireguardTool wireguard = FindTools().wireguard;
+  if (wireguard.found) {
     std::string output;
-    ExecuteCommand(command, output);  // judged by the connect that follows
+    ExecuteCommand(UninstallCommand(wireguard), output);  // judged by the connect that follows
     env_.Sleep(kWaitAfterRecreateUninstallMs);
   }
 
@@ -186,6 +172,6 @@ bool WireguardPlugin::RecreateTunnel(const std::string& config) {
   // that the file the service reads at its next start is the one the UI
   // sent.
   PluginLog("Old tunnel still connected, new config not applied");
-  if (SaveConfig(*this, config).empty()) PluginLog("Failed to save config file");
+  if (SaveConfigToFile(config).empty()) PluginLog("Failed to save config file");
   return false;
 }

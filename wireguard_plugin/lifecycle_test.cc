@@ -236,7 +236,9 @@ TEST(DisconnectVPN, RejectedUninstallFallsBackToTheControlTool) {
     EXPECT_TRUE(plugin.DisconnectVPN());
     const std::vector<std::string> down_runs = machine.RunsContaining(" down");
     ASSERT_EQ(down_runs.size(), c.control_tool ? 1u : 0u);
-    if (c.control_tool) EXPECT_NE(down_runs[0].find(kDownRun), std::string::npos);
+    if (c.control_tool) {
+      EXPECT_NE(down_runs[0].find(kDownRun), std::string::npos);
+    }
     EXPECT_EQ(machine.RunsContaining("/uninstalltunnelservice").size(), c.tunnel_tool ? 1u : 0u);
     EXPECT_EQ(machine.sleeps, c.sleeps);
     EXPECT_EQ(machine.Logged("wg set down command executed"), c.sleeps.size() == 2);

@@ -11,15 +11,15 @@ std::unique_ptr<WireguardPlugin> CreateBoundWireguardPlugin(flutter::BinaryMesse
   const flutter::StandardMethodCodec& codec = flutter::StandardMethodCodec::ForSerializer(nullptr);
   auto channel = std::make_unique<MethodCallChannel>(messenger, kWireguardChannelName, &codec);
   auto plugin = std::make_unique<WireguardPlugin>(std::move(channel), env);
-  plugin->channel()->SetCallHandler([link = plugin->link()](
-                                        const flutter::MethodCall& call,
-                                        std::unique_ptr<flutter::MethodResult> result) {
-    if (WireguardPlugin* target = link->load()) {
-      target->EnqueueMethodCall(call, std::move(result));
-    } else {
-      result->NotImplemented();  // the plugin is gone: as for a channel without one
-    }
-  });
+  plugin->channel()->SetCallHandler(
+      [link = plugin->link()](const flutter::MethodCall& call,
+                              std::unique_ptr<flutter::MethodResult> result) {
+        if (WireguardPlugin* target = link->load()) {
+          target->EnqueueMethodCall(call, std::move(result));
+        } else {
+          result->NotImplemented();  // the plugin is gone: as for a channel without one
+        }
+      });
   return plugin;
 }
 

@@ -133,10 +133,11 @@ TEST(PluginWorker, AnExceptionIsAnsweredWithTheMethodsFailureAnswer) {
     EXPECT_EQ(answer.calls, std::vector<std::string>{c.answer});
     EXPECT_EQ(answer.value, c.value);
     EXPECT_EQ(answer.code, std::string(c.answer) == "error" ? "ACTIVATION_FAILED" : "");
-    EXPECT_TRUE(
-        machine.Logged(std::string("HandleMethodCall: ") + c.method + " failed: disk on fire"));
     EXPECT_EQ(messenger.Deliver(kChannel, CallMessage("isWireguardInstalled")),
               (std::vector<Bytes>{{0x00, 0x01}}));
+    // Logged after the answer, and so before the next call's answer.
+    EXPECT_TRUE(
+        machine.Logged(std::string("HandleMethodCall: ") + c.method + " failed: disk on fire"));
   }
 }
 

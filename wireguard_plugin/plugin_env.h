@@ -8,7 +8,9 @@
 //
 // Contract for all operations: none of them throws, and each one closes every
 // handle it opens before it returns. Paths and command lines are narrow texts
-// in the system's ANSI code page.
+// in the system's ANSI code page. An operation that can fail in more than one
+// way answers a Status; one that either works or does not answers a bool or
+// an empty optional.
 #ifndef ORVA_WIREGUARD_PLUGIN_PLUGIN_ENV_H_
 #define ORVA_WIREGUARD_PLUGIN_PLUGIN_ENV_H_
 
@@ -22,32 +24,55 @@ inline constexpr int kCsidlPersonal = 0x05;       // the user's Documents
 inline constexpr int kCsidlCommonAppData = 0x23;  // ProgramData
 inline constexpr int kCsidlProgramFiles = 0x26;   // the 64-bit program folder
 
-// True for the system errors with which a process start is refused for the
-// moment rather than for good, so that one more try after a short pause may
-// succeed. ERROR_INTERNAL_ERROR (1359) is what Wine answers when the new
-// process ended during its own start-up, before it ran any of its code: on
-// a loaded machine about one start in two thousand. ERROR_NOT_ENOUGH_MEMORY
-// (8), ERROR_NO_SYSTEM_RESOURCES (1450) and ERROR_COMMITMENT_LIMIT (1455)
-// are shortages of the moment. Everything else (a missing file or folder,
-// a denied access, a bad image: 2, 3, 5, 193, ...) fails the same way again.
-inline bool IsTransientStartError(uint32_t error) {
-  return error == 1359 || error == 8 || error == 1450 || error == 1455;
-}
+// The security descriptor of our folders under ProgramData (SDDL): owned by
+// the Administrators group, full access for LocalSystem and Administrators,
+// handed down to what is inside, and nothing inherited from ProgramData,
+// which lets every user read and make folders.
+inline constexpr char kProtectedFolderSddl[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// The outcome of an operation: it worked, or the step that failed and the
+// system's error number (GetLastError) there, 0 where there is none.
+class Status {
+ public:
+  enum class Step {
+    kNone,                  // it worked
+    kCreatePipe,            // CreatePipe
+    kSetHandleInformation,  // making the pipe's read end non-inheritable
+    kCreateProcess,         // CreateProcessA
+    kOpen,                  // creating or opening a file
+    kWrite,                 // writing or closing it
+    kFlush,                 // FlushFileBuffers
+    kRemove,                // removing a file
+    kTimedOut,              // the wait ended first
+  };
+
+  Status() = default;
+  static Status Failed(Step step, uint32_t error = 0) { return Status(step, error); }
+
+  bool ok() const { return step_ == Step::kNone; }
+  Step step() const { return step_; }
+  uint32_t error() const { return error_; }
+  // The failed step by the system call that failed there, as log lines name
+  // it ("CreateProcess error: 2").
+  const char* what() const {
+    static constexpr const char* kCalls[] = {
+        "",          "CreatePipe",       "SetHandleInformation", "CreateProcess",      "CreateFile",
+        "WriteFile", "FlushFileBuffers", "DeleteFile",           "WaitForSingleObject"};
+    return kCalls[static_cast<int>(step_)];
+  }
+
+ private:
+  Status(Step step, uint32_t error) : step_(step), error_(error) {}
+  Step step_ = Step::kNone;
+  uint32_t error_ = 0;
+};
 
 // The outcome of running one command line as a hidden child process whose
 // standard output and standard error go into one pipe.
 struct ProcessRun {
-  enum class Failure {
-    kNone,                  // the child was started
-    kCreatePipe,            // CreatePipe failed
-    kSetHandleInformation,  // the read end could not be made non-inheritable
-    kCreateProcess,         // CreateProcessA failed
-  };
-  Failure failure = Failure::kNone;
-
-  // The system error number (GetLastError) of the step that failed; 0 when
-  // the child was started.
-  uint32_t error = 0;
+  // Whether the child was started: kCreatePipe, kSetHandleInformation or
+  // kCreateProcess with its error number when it was not.
+  Status status;
 
   // The child's bytes exactly as read, in the order written (at most the
   // kept-output bound; the rest was read and discarded).
@@ -87,17 +112,13 @@ class PluginEnv {
   // the first few MiB of output are kept. Logging is the caller's business.
   virtual ProcessRun RunHidden(const std::string& command_line, Console console) = 0;
 
-  enum class InstallerOutcome { kFailedToStart, kCompleted, kTimedOut };
-  struct InstallerRun {
-    InstallerOutcome outcome = InstallerOutcome::kFailedToStart;
-    // kFailedToStart: the system error number (GetLastError) of the start.
-    uint32_t error = 0;
-  };
   // Starts an installer command line hidden and detached, calls |started|
   // once it runs and before the wait begins, waits up to |timeout_ms| for it
-  // to end, and closes its handles. A timed-out installer keeps running.
-  virtual InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
-                                    const std::function<void()>& started) = 0;
+  // to end, and closes its handles. ok when it ended in time; kCreateProcess
+  // with its error number when it did not start; kTimedOut when the wait
+  // ended first (the installer keeps running).
+  virtual Status RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                              const std::function<void()>& started) = 0;
 
   // The system's own program folder (GetSystemDirectoryA, 260 characters),
   // for example "C:\Windows\system32", where cmd.exe and msiexec.exe live.
@@ -152,17 +173,17 @@ class PluginEnv {
   // removed safely (where the system would act on the target instead).
   virtual bool CreateProtectedFolder(const std::string& path, const std::string& sddl) = 0;
 
-  enum class WriteOutcome { kOpenFailed, kWriteFailed, kFlushFailed, kWritten };
   // Creates the new file |path| and writes |bytes| unchanged (binary), then
   // flushes them to the disk (FlushFileBuffers) and closes it. Anything
-  // already at |path| fails the open: a file made by someone else is never
-  // written into. A non-empty |sddl| (SDDL text) is the file's security
+  // already at |path| fails the open (kOpen): a file made by someone else is
+  // never written into. A non-empty |sddl| (SDDL text) is the file's security
   // descriptor from its creation on; an SDDL text that cannot be converted
-  // fails the open. Empty means the folder's inherited default. kWriteFailed
-  // covers a failed write (a full disk) and a failed close. A file that was
-  // created stays, whatever the outcome: removing it is the caller's job.
-  virtual WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
-                                 const std::string& sddl) = 0;
+  // fails the open. Empty means the folder's inherited default. kWrite
+  // covers a failed write (a full disk) and a failed close; kFlush a failed
+  // flush. A file that was created stays, whatever the outcome: removing it
+  // is the caller's job.
+  virtual Status WriteFile(const std::string& path, const std::string& bytes,
+                           const std::string& sddl) = 0;
 
   // Puts the file |from| in the place of |to| in one step, replacing any
   // file there, and returns once that is on the disk (MoveFileExW with
@@ -181,9 +202,8 @@ class PluginEnv {
   // it cannot be read.
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
 
-  // Removes the file at |path|. No value on success; otherwise the error's
-  // message text, as the standard library's filesystem error states it.
-  virtual std::optional<std::string> RemoveFile(const std::string& path) = 0;
+  // Removes the file at |path| (kRemove when it cannot be removed).
+  virtual Status RemoveFile(const std::string& path) = 0;
 
   // Blocks the calling thread for |milliseconds|.
   virtual void Sleep(uint32_t milliseconds) = 0;
@@ -208,8 +228,8 @@ class PluginEnv {
   virtual std::string AnsiToUtf8(const std::string& text) = 0;
 
   // The version of Windows that runs us, "major.minor.build" (for example
-  // "10.0.19045"), or "unknown".
-  virtual std::string WindowsVersion() = 0;
+  // "10.0.19045"), when the system tells it.
+  virtual std::optional<std::string> WindowsVersion() = 0;
 };
 
 // The process-wide Win32 implementation (Windows builds only).

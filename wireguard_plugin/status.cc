@@ -1,19 +1,18 @@
-// The tunnel's status word and its traffic counters, both read from the
-// output of `wg.exe show "orva_divuv"`.
+// The tunnel's status and its traffic counters, both read from the output of
+// `wg.exe show "orva_divuv"`.
 //
 // Status: a fixed list of case-sensitive marker tests over the whole output,
 // first hit wins. "interface:" counts only where it begins a line, as in the
 // tool's report of a running tunnel ("interface: orva_divuv"): the tool's
 // error for a tunnel that does not exist, "Unable to access interface: No
 // such file or directory", also holds the word, and must not read as
-// connected, or connecting would be skipped as "Already connected". Counters: the first line holding "transfer:" that yields
-// two values, e.g.
+// connected, or connecting would be skipped as "Already connected".
+// Counters: the first line holding "transfer:" that yields two values, e.g.
 //     transfer: 56.59 KiB received, 3.73 MiB sent
 // Each value is read together with the unit word after it (B, KiB, MiB, GiB,
 // TiB; base 1024; no unit means bytes) and converted to whole bytes,
 // rounded to the nearest byte, so the UI gets 57948 and 3911188 here.
 #include <cstdint>
-#include <exception>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -40,8 +39,8 @@ bool HasLineStartingWith(const std::string& text, const std::string& what) {
   return false;
 }
 
-std::string StatusCommand(const std::string& wg_short_path) {
-  return "\"" + wg_short_path + "\" show \"" + TunnelName() + "\" 2>&1";
+std::string StatusCommand(const WireguardTool& wg) {
+  return wg.Quoted() + " show " + Quoted(TunnelName()) + " 2>&1";
 }
 
 // The multiplier of a unit word as wg prints it, or 0 when |word| is none.
@@ -124,32 +123,28 @@ std::vector<int64_t> ValuesOfLine(const std::string& line) {
 
 }  // namespace
 
-std::string WireguardPlugin::GetVPNStatus() {
+TunnelStatus WireguardPlugin::GetVPNStatus() {
   PluginLog("GetVPNStatus called");
+  // Logs why, then ", status: " and the status's word.
+  const auto judged = [this](const char* why, TunnelStatus status) {
+    PluginLog(std::string(why) + ", status: " + StatusWord(status));
+    return status;
+  };
 
-  if (!IsWireguardInstalled()) {
-    PluginLog("WireGuard not installed, status: not_installed");
-    return "not_installed";
-  }
-  const std::string wg_path = GetWireguardDirectory() + "\\wg.exe";
-  if (!env_.Exists(wg_path)) {
-    PluginLog("wg.exe not found, status: not_installed");
-    return "not_installed";
-  }
-  const std::string short_path = GetShortPath(wg_path);
-  PluginLog("Using short path: " + short_path);
+  if (!IsWireguardInstalled())
+    return judged("WireGuard not installed", TunnelStatus::kNotInstalled);
+  const WireguardTool wg = FindTools().wg;
+  if (!wg.found) return judged("wg.exe not found", TunnelStatus::kNotInstalled);
+  PluginLog("Using short path: " + wg.short_path);
 
-  const std::string command = StatusCommand(short_path);
+  const std::string command = StatusCommand(wg);
   PluginLog("Executing status command: " + command);
   std::string output;
   int result = ExecuteCommand(command, output);
   if (result < 0) {
     PluginLog("Failed to execute status command, trying 'wg show all'");
-    result = ExecuteCommand("\"" + short_path + "\" show all 2>&1", output);
-    if (result < 0) {
-      PluginLog("Failed to execute 'wg show all', status: unknown");
-      return "unknown";
-    }
+    result = ExecuteCommand(wg.Quoted() + " show all 2>&1", output);
+    if (result < 0) return judged("Failed to execute 'wg show all'", TunnelStatus::kUnknown);
   }
   PluginLog("Status command result code: " + std::to_string(result));
 
@@ -159,33 +154,27 @@ std::string WireguardPlugin::GetVPNStatus() {
       PluginLog("Permission denied - interface likely exists and is active");
       if (Contains(output, kTunnelName)) {
         PluginLog("Interface name found in error message, assuming connected");
-        return "connected";
+        return TunnelStatus::kConnected;
       }
     }
-    if (HasLineStartingWith(output, "interface:")) {
-      PluginLog("Found 'interface:' in output, status: connected");
-      return "connected";
-    }
-    if (Contains(output, kTunnelName)) {
-      PluginLog("Found interface name in output, status: connected");
-      return "connected";
-    }
-    if ((Contains(output, "public key:") || Contains(output, "PublicKey:")) &&
-        (Contains(output, "listening port:") || Contains(output, "listening-port:"))) {
-      PluginLog("Found public key and listening port, status: connected");
-      return "connected";
-    }
-    if (Contains(output, "peer:") && Contains(output, "allowed ips:")) {
-      PluginLog("Found peer with allowed ips, status: connected");
-      return "connected";
-    }
-    if (Contains(output, "latest handshake")) {
-      PluginLog("Found 'latest handshake', status: connected");
-      return "connected";
+    const struct {
+      bool found;
+      const char* why;
+    } markers[] = {
+        {HasLineStartingWith(output, "interface:"), "Found 'interface:' in output"},
+        {Contains(output, kTunnelName), "Found interface name in output"},
+        {(Contains(output, "public key:") || Contains(output, "PublicKey:")) &&
+             (Contains(output, "listening port:") || Contains(output, "listening-port:")),
+         "Found public key and listening port"},
+        {Contains(output, "peer:") && Contains(output, "allowed ips:"),
+         "Found peer with allowed ips"},
+        {Contains(output, "latest handshake"), "Found 'latest handshake'"},
+    };
+    for (const auto& marker : markers) {
+      if (marker.found) return judged(marker.why, TunnelStatus::kConnected);
     }
   }
-  PluginLog("No connection indicators found, status: disconnected");
-  return "disconnected";
+  return judged("No connection indicators found", TunnelStatus::kDisconnected);
 }
 
 TransferStats WireguardPlugin::GetTransferStats() {
@@ -194,12 +183,12 @@ TransferStats WireguardPlugin::GetTransferStats() {
     PluginLog("WireGuard not installed, returning 0 stats");
     return stats;
   }
-  const std::string wg_path = GetWireguardDirectory() + "\\wg.exe";
-  if (!env_.Exists(wg_path)) {
+  const WireguardTool wg = FindTools().wg;
+  if (!wg.found) {
     PluginLog("wg.exe not found, returning 0 stats");
     return stats;
   }
-  const std::string command = StatusCommand(GetShortPath(wg_path));
+  const std::string command = StatusCommand(wg);
   PluginLog("Executing stats command: " + command);
 
   std::string output;
@@ -209,20 +198,16 @@ TransferStats WireguardPlugin::GetTransferStats() {
   }
   PluginLog("getStats output: " + output);
 
-  try {
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-      if (!Contains(line, "transfer:")) continue;
-      std::vector<int64_t> values = ValuesOfLine(line);  // a CR at the end is whitespace
-      if (values.size() < 2) continue;
-      stats.rx = values[0];
-      stats.tx = values[1];
-      PluginLog("Parsed transfer stats: rx=" + std::to_string(stats.rx) +
-                " bytes, tx=" + std::to_string(stats.tx) + " bytes");
-      break;
-    }
-  } catch (const std::exception& e) {
-    PluginLog(std::string("getStats parsing error: ") + e.what());
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!Contains(line, "transfer:")) continue;
+    std::vector<int64_t> values = ValuesOfLine(line);  // a CR at the end is whitespace
+    if (values.size() < 2) continue;
+    stats.rx = values[0];
+    stats.tx = values[1];
+    PluginLog("Parsed transfer stats: rx=" + std::to_string(stats.rx) +
+              " bytes, tx=" + std::to_string(stats.tx) + " bytes");
+    break;
   }
   return stats;
 }

@@ -46,7 +46,7 @@ class StatusTest : public PluginTest {
   std::string StatusOf(const std::string& output) {
     ToolPrints(output);
     env_.logs.clear();
-    return plugin_.GetVPNStatus();
+    return StatusWord(plugin_.GetVPNStatus());
   }
 
   TransferStats StatsOf(const std::string& output) {
@@ -58,9 +58,8 @@ class StatusTest : public PluginTest {
 
 TEST_F(StatusTest, RunningTunnelIsConnectedThroughTheMendedStatusCommand) {
   ToolPrints(kRunningTunnel);
-  EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
-  EXPECT_EQ(env_.runs,
-            (std::vector<std::string>{kStatusCommandRun}));
+  EXPECT_EQ(plugin_.GetVPNStatus(), TunnelStatus::kConnected);
+  EXPECT_EQ(env_.runs, (std::vector<std::string>{kStatusCommandRun}));
   EXPECT_EQ(env_.logs, (std::vector<std::string>{
                            Log("GetVPNStatus called"),
                            Log(std::string("WireGuard found at: ") + kWg),
@@ -107,7 +106,7 @@ TEST_F(StatusTest, MarkersDecideInTheirOrderAndCaseSensitively) {
 
 TEST_F(StatusTest, ErrorOutputAndEmptyOutputAreDisconnectedWhateverTheCode) {
   ToolPrints("Unable to access: No such file or directory\r\n", 1);
-  EXPECT_EQ(plugin_.GetVPNStatus(), "disconnected");
+  EXPECT_EQ(plugin_.GetVPNStatus(), TunnelStatus::kDisconnected);
   EXPECT_EQ(CountLogged("Status command result code: 1"), 1);
 
   // The tool's own errors name the interface but do not start a line with it:
@@ -126,11 +125,11 @@ TEST_F(StatusTest, ErrorOutputAndEmptyOutputAreDisconnectedWhateverTheCode) {
 
 TEST_F(StatusTest, MissingWireGuardOrToolIsNotInstalledAndNothingRuns) {
   env_.paths.clear();
-  EXPECT_EQ(plugin_.GetVPNStatus(), "not_installed");
+  EXPECT_EQ(plugin_.GetVPNStatus(), TunnelStatus::kNotInstalled);
   EXPECT_EQ(env_.logs.back(), Log("WireGuard not installed, status: not_installed"));
 
   env_.paths = {"C:\\Program Files\\WireGuard\\wireguard.exe"};
-  EXPECT_EQ(plugin_.GetVPNStatus(), "not_installed");
+  EXPECT_EQ(plugin_.GetVPNStatus(), TunnelStatus::kNotInstalled);
   EXPECT_EQ(env_.logs.back(), Log("wg.exe not found, status: not_installed"));
 
   EXPECT_EQ(plugin_.GetTransferStats().rx, 0);
@@ -145,24 +144,24 @@ TEST_F(StatusTest, UnstartableToolRetriesWithShowAllThenIsUnknown) {
   env_.on_run = [](const std::string& line) {
     ProcessRun run;
     if (line.find("show all") == std::string::npos) {
-      run.failure = ProcessRun::Failure::kCreateProcess;
+      run.status = Status::Failed(Status::Step::kCreateProcess, 2);
     } else {
       run.output = "interface: orva_divuv\n";
       run.exit_code = 0;
     }
     return run;
   };
-  EXPECT_EQ(plugin_.GetVPNStatus(), "connected");
+  EXPECT_EQ(plugin_.GetVPNStatus(), TunnelStatus::kConnected);
   EXPECT_EQ(env_.runs.back(), "\"C:\\PROGRA~1\\WIREGU~1\\wg.exe\" show all");
   EXPECT_EQ(CountLogged("Failed to execute status command, trying 'wg show all'"), 1);
 
   env_.on_run = [](const std::string&) {
     ProcessRun run;
-    run.failure = ProcessRun::Failure::kCreatePipe;
+    run.status = Status::Failed(Status::Step::kCreatePipe, 8);
     return run;
   };
   env_.logs.clear();
-  EXPECT_EQ(plugin_.GetVPNStatus(), "unknown");
+  EXPECT_EQ(plugin_.GetVPNStatus(), TunnelStatus::kUnknown);
   EXPECT_EQ(env_.logs.back(), Log("Failed to execute 'wg show all', status: unknown"));
 
   env_.logs.clear();

@@ -5,11 +5,6 @@
 
 namespace {
 
-// Owned by the Administrators group; full access for LocalSystem and
-// Administrators, handed down to the files inside; nothing inherited from
-// ProgramData, which lets every user read and make folders.
-constexpr char kLogFolderSddl[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
 std::string Stamp(const PluginEnv::UtcTime& t) {
   char text[32];
   std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.year, t.month, t.day,
@@ -22,13 +17,13 @@ std::string Stamp(const PluginEnv::UtcTime& t) {
 // control characters (a tool's binary output) are shown as \xHH, so the
 // file stays text.
 std::string WithCrLfLines(const std::string& text) {
-  std::string lines;
+  std::string lines;  // every line end as LF first
   lines.reserve(text.size() + 2);
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines += "\r\n";
+      lines.push_back('\n');
     } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
       char escaped[5];
       std::snprintf(escaped, sizeof(escaped), "\\x%02X", c);
@@ -37,9 +32,8 @@ std::string WithCrLfLines(const std::string& text) {
       lines.push_back(text[i]);
     }
   }
-  while (lines.size() >= 2 && lines.compare(lines.size() - 2, 2, "\r\n") == 0)
-    lines.resize(lines.size() - 2);
-  return lines + "\r\n";
+  while (!lines.empty() && lines.back() == '\n') lines.pop_back();
+  return WithCrLf(lines + '\n');
 }
 
 // |entry| (UTF-8, CR LF lines) cut to at most about kMaxEntryBytes, at a
@@ -57,6 +51,16 @@ std::string Bounded(std::string entry) {
 
 }  // namespace
 
+std::string WithCrLf(const std::string& text) {
+  std::string bytes;
+  bytes.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') bytes.push_back('\r');
+    bytes.push_back(c);
+  }
+  return bytes;
+}
+
 void SupportLog::Start(const std::string& program_version) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (state_ != State::kOff) return;
@@ -64,14 +68,15 @@ void SupportLog::Start(const std::string& program_version) {
   if (!program_data) return Fail();
   const std::string folder = *program_data + "\\ORVA VPN";
   file_ = folder + "\\logs\\plugin.log";
-  if (!env_.CreateProtectedFolder(folder, kLogFolderSddl) ||
-      !env_.CreateProtectedFolder(folder + "\\logs", kLogFolderSddl)) {
+  if (!env_.CreateProtectedFolder(folder, kProtectedFolderSddl) ||
+      !env_.CreateProtectedFolder(folder + "\\logs", kProtectedFolderSddl)) {
     return Fail();
   }
   size_ = env_.FileSize(file_).value_or(0);
   state_ = State::kOn;
-  Append(Stamp(env_.UtcNow()) + " Program start: ORVA VPN " + program_version + ", Windows " +
-         env_.WindowsVersion() + "\r\n");
+  const std::optional<std::string> windows = env_.WindowsVersion();
+  Append(Stamp(env_.UtcNow()) + " Program start: ORVA VPN " + program_version +
+         (windows ? ", Windows " + *windows : std::string()) + "\r\n");
 }
 
 void SupportLog::Write(const std::string& line) {
@@ -88,7 +93,7 @@ void SupportLog::Append(const std::string& bytes) {
     } else {
       // Held open by a viewer, say: the file grows on for a while.
       turnover_at_ = size_ + kTurnoverRetryBytes;
-      env_.DebugOutput("[WireGuardPlugin] Log file cannot be turned over: " + file_);
+      env_.DebugOutput(kLogPrefix + ("Log file cannot be turned over: " + file_));
     }
   }
   if (!env_.AppendFile(file_, bytes)) return Fail();
@@ -97,6 +102,6 @@ void SupportLog::Append(const std::string& bytes) {
 
 void SupportLog::Fail() {
   state_ = State::kFailed;
-  env_.DebugOutput("[WireGuardPlugin] Log file cannot be written" +
-                   (file_.empty() ? std::string() : ": " + file_));
+  env_.DebugOutput(kLogPrefix +
+                   ("Log file cannot be written" + (file_.empty() ? std::string() : ": " + file_)));
 }

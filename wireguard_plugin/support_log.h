@@ -8,7 +8,8 @@
 //
 // A message of several lines (a tool's output) keeps them; the lines after
 // its first have no time stamp. Each start of the program writes one line
-// first: "Program start: ORVA VPN <version>, Windows <version>". When the
+// first: "Program start: ORVA VPN <version>, Windows <version>" (without the
+// Windows part when the system does not tell its version). When the
 // next line would take the file past 1 MiB, the file becomes plugin.log.1
 // (replacing the one before) and a new one begins; when that cannot be done
 // (a viewer holds the file), the lines go on into the file and the turnover
@@ -31,6 +32,13 @@
 #include <string>
 
 #include "wireguard_plugin/plugin_env.h"
+
+// The start of every plugin log line, in the debugger output and the file.
+inline constexpr char kLogPrefix[] = "[WireGuardPlugin] ";
+
+// |text| as a Windows text file holds it: every LF becomes CR LF (an existing
+// CR LF therefore becomes CR CR LF); no other byte changes.
+std::string WithCrLf(const std::string& text);
 
 class SupportLog {
  public:

@@ -46,6 +46,12 @@ TEST_F(LogTest, EachMessageBecomesStampedCrLfLinesInAProtectedFolder) {
   }
 }
 
+TEST_F(LogTest, AStartWithoutTheWindowsVersionLeavesItOut) {
+  env.windows_version.reset();
+  log.Start("1.2.3");
+  EXPECT_EQ(env.files[kLogFile], kStamp + std::string("Program start: ORVA VPN 1.2.3\r\n"));
+}
+
 TEST_F(LogTest, TurnsOverAtOneMebibyteKeepingOnePreviousFile) {
   env.files[kLogFile] = std::string(500 * size_t{1024}, 'o');  // from an earlier run
   log.Start("1.2.3");

@@ -1,9 +1,9 @@
 // The Win32 implementation of PluginEnv, and SystemPluginEnv().
 //
-// Every handle lives in an owner from unique_handle.h, so each operation
-// closes what it opened on every path. Narrow paths are in the ANSI code
-// page; file-system calls get them converted to UTF-16 through that code
-// page. Nothing here throws.
+// Every handle lives in an owner from common/unique_handle.h, so each
+// operation closes what it opened on every path. Narrow paths are in the
+// ANSI code page; file-system calls get them converted to UTF-16 through that
+// code page. Nothing here throws.
 //
 // RunHidden reads the child's pipe on a reader thread so that the calling
 // thread can bound the whole read: a blocking ReadFile on an anonymous pipe
@@ -20,39 +20,20 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "wireguard_plugin/unique_handle.h"
+#include "common/text.h"
 
 namespace {
-
-// The ANSI text as UTF-16, or an empty text when it cannot be converted.
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int length =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
 
 // |sddl| as a security descriptor in |descriptor|; an empty text leaves it
 // empty (the inherited default). False when the text cannot be converted.
 bool ConvertSddl(const std::string& sddl, UniqueLocal& descriptor) {
-  if (sddl.empty()) return true;
-  PSECURITY_DESCRIPTOR converted = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                              &converted, nullptr)) {
-    return false;
-  }
-  descriptor.Reset(converted);
-  return true;
+  return sddl.empty() || ::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                             sddl.c_str(), SDDL_REVISION_1, descriptor.Put(), nullptr);
 }
 
 // Writes all of |bytes| to |file|, in pieces of at most 1 MiB.
@@ -69,27 +50,25 @@ bool WriteAllTo(HANDLE file, const std::string& bytes) {
   return true;
 }
 
-// |length| UTF-16 units of |text| in |code_page|. For UTF-8 an unpaired
-// surrogate fails the conversion (empty result) rather than becoming U+FFFD;
-// the ANSI code page puts its default character in for what it lacks.
-std::string Narrow(UINT code_page, const wchar_t* text, int length) {
-  const DWORD flags = code_page == CP_UTF8 ? WC_ERR_INVALID_CHARS : 0;
-  if (length <= 0) return std::string();
-  int size = ::WideCharToMultiByte(code_page, flags, text, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string narrow(static_cast<size_t>(size), '\0');
-  size =
-      ::WideCharToMultiByte(code_page, flags, text, length, narrow.data(), size, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  narrow.resize(static_cast<size_t>(size));
-  return narrow;
-}
-
-// CreateProcessA wants a writable, zero-terminated command line.
-std::vector<char> WritableCommandLine(const std::string& command_line) {
-  std::vector<char> buffer(command_line.begin(), command_line.end());
-  buffer.push_back('\0');
-  return buffer;
+// Starts |command_line| hidden, with |flags|, into |child|. With |output|,
+// the child inherits it as its standard output and standard error.
+Status StartHidden(const std::string& command_line, DWORD flags, HANDLE output,
+                   UniqueProcessInformation& child) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW | (output != nullptr ? STARTF_USESTDHANDLES : 0);
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdOutput = startup.hStdError = output;
+  // CreateProcessA wants a writable, zero-terminated command line.
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, output != nullptr, flags, nullptr,
+                        nullptr, &startup, &info)) {
+    return Status::Failed(Status::Step::kCreateProcess, ::GetLastError());
+  }
+  child.Adopt(info);
+  return Status();
 }
 
 // State shared by RunHidden and its reader thread. Both hold a reference, so
@@ -190,27 +169,23 @@ Win32PluginEnv::Win32PluginEnv(RunLimits limits)
   }
 }
 
-Win32PluginEnv::~Win32PluginEnv() {
-  if (interrupted_ != nullptr) ::CloseHandle(interrupted_);
-}
-
 void Win32PluginEnv::SetInterrupted(bool interrupted) {
-  if (interrupted_ == nullptr) return;
+  if (!interrupted_) return;
   if (interrupted) {
-    ::SetEvent(interrupted_);
+    ::SetEvent(interrupted_.Get());
   } else {
-    ::ResetEvent(interrupted_);
+    ::ResetEvent(interrupted_.Get());
   }
 }
 
 bool Win32PluginEnv::Interrupted() const {
-  return interrupted_ != nullptr && ::WaitForSingleObject(interrupted_, 0) == WAIT_OBJECT_0;
+  return interrupted_ && ::WaitForSingleObject(interrupted_.Get(), 0) == WAIT_OBJECT_0;
 }
 
-unsigned long Win32PluginEnv::WaitUnlessInterrupted(void* handle, uint32_t milliseconds) const {
-  if (interrupted_ == nullptr) return ::WaitForSingleObject(handle, milliseconds);
+unsigned long Win32PluginEnv::WaitUnlessInterrupted(HANDLE handle, uint32_t milliseconds) const {
+  if (!interrupted_) return ::WaitForSingleObject(handle, milliseconds);
   // The interruption comes second: a wait that is already over counts as over.
-  HANDLE handles[2] = {handle, interrupted_};
+  HANDLE handles[2] = {handle, interrupted_.Get()};
   DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, milliseconds);
   return wait == WAIT_OBJECT_0 + 1 ? kInterruptedWait : wait;
 }
@@ -225,32 +200,15 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line, Console co
   auto reader = std::make_shared<PipeReader>();
   reader->kept_output_bytes = limits_.kept_output_bytes;
   UniqueHandle write_end;
-  SECURITY_ATTRIBUTES inheritable{};
-  inheritable.nLength = sizeof(inheritable);
-  inheritable.bInheritHandle = TRUE;
-  {
-    HANDLE read = nullptr;
-    HANDLE write = nullptr;
-    if (!::CreatePipe(&read, &write, &inheritable, 0)) {
-      run.failure = ProcessRun::Failure::kCreatePipe;
-      run.error = ::GetLastError();
-      return run;
-    }
-    reader->read_end.Reset(read);
-    write_end.Reset(write);
-  }
-  if (!::SetHandleInformation(reader->read_end.Get(), HANDLE_FLAG_INHERIT, 0)) {
-    run.failure = ProcessRun::Failure::kSetHandleInformation;
-    run.error = ::GetLastError();
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  if (!::CreatePipe(reader->read_end.Put(), write_end.Put(), &inheritable, 0)) {
+    run.status = Status::Failed(Status::Step::kCreatePipe, ::GetLastError());
     return run;
   }
-
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdOutput = write_end.Get();
-  startup.hStdError = write_end.Get();
+  if (!::SetHandleInformation(reader->read_end.Get(), HANDLE_FLAG_INHERIT, 0)) {
+    run.status = Status::Failed(Status::Step::kSetHandleInformation, ::GetLastError());
+    return run;
+  }
 
   // The interpreter is started with CREATE_NO_WINDOW alone: it gets a hidden
   // console that the tools it starts share, so their output reaches our pipe
@@ -263,24 +221,13 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line, Console co
   // the whole tree goes, including a tool that cmd.exe started and that
   // would otherwise hang on, holding the pipe, after cmd.exe is terminated.
   // Without a job (the system refuses one) only the child is terminated.
-  PROCESS_INFORMATION info{};
-  std::vector<char> buffer = WritableCommandLine(command_line);
   const DWORD console_flags =
       console == Console::kHidden ? CREATE_NO_WINDOW : CREATE_NO_WINDOW | DETACHED_PROCESS;
-  BOOL created =
-      ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE,
-                       console_flags | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
-  const DWORD create_error = created ? 0 : ::GetLastError();
-  buffer.clear();
+  UniqueProcessInformation child;
+  run.status = StartHidden(command_line, console_flags | CREATE_SUSPENDED, write_end.Get(), child);
   // Only the child may hold the write end now, or the read never ends.
   write_end.Reset();
-  if (!created) {
-    run.failure = ProcessRun::Failure::kCreateProcess;
-    run.error = create_error;
-    return run;
-  }
-  UniqueProcessInformation child;
-  child.Adopt(info);
+  if (!run.status.ok()) return run;
   UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
   if (job && !::AssignProcessToJobObject(job.Get(), child.process.Get())) job.Reset();
   ::ResumeThread(child.thread.Get());
@@ -333,37 +280,20 @@ ProcessRun Win32PluginEnv::RunHidden(const std::string& command_line, Console co
   return run;
 }
 
-PluginEnv::InstallerRun Win32PluginEnv::RunInstaller(const std::string& command_line,
-                                                     uint32_t timeout_ms,
-                                                     const std::function<void()>& started) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION info{};
-  std::vector<char> buffer = WritableCommandLine(command_line);
-  BOOL created =
-      ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
-                       CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, nullptr, &startup, &info);
-  const DWORD create_error = created ? 0 : ::GetLastError();
-  buffer.clear();
-  InstallerRun run;
-  if (!created) {
-    run.error = create_error;
-    return run;
-  }
-
+Status Win32PluginEnv::RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                                    const std::function<void()>& started) {
   UniqueProcessInformation child;
-  child.Adopt(info);
+  const Status start =
+      StartHidden(command_line, CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, child);
+  if (!start.ok()) return start;
   if (started) started();
   // Closing the program cuts the wait short; the installer finishes on its
   // own, as one that outlives the wait does.
   DWORD wait = WaitUnlessInterrupted(child.process.Get(), timeout_ms);
-  child.thread.Reset();
-  child.process.Reset();
-  run.outcome = wait == WAIT_TIMEOUT || wait == kInterruptedWait ? InstallerOutcome::kTimedOut
-                                                                 : InstallerOutcome::kCompleted;
-  return run;
+  if (wait == WAIT_TIMEOUT || wait == kInterruptedWait) {
+    return Status::Failed(Status::Step::kTimedOut);
+  }
+  return Status();
 }
 
 std::string Win32PluginEnv::SystemFolder() {
@@ -380,7 +310,7 @@ void Win32PluginEnv::BroadcastEnvironmentChange() {
 }
 
 bool Win32PluginEnv::Exists(const std::string& path) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path, CP_ACP);
   if (wide.empty()) return false;
   // Any failure (not found, access denied, malformed path) counts as absent.
   return ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -400,7 +330,8 @@ std::optional<PluginEnv::FolderName> Win32PluginEnv::ShellFolderName(int csidl) 
     return std::nullopt;
   }
   const int length = static_cast<int>(wcsnlen(folder, MAX_PATH));
-  FolderName name{Narrow(CP_UTF8, folder, length), Narrow(CP_ACP, folder, length)};
+  const std::wstring_view wide(folder, static_cast<size_t>(length));
+  FolderName name{Narrow(wide, CP_UTF8), Narrow(wide, CP_ACP)};
   // An unpaired surrogate has no UTF-8 form; the UI gets no made-up name.
   if (length > 0 && name.utf8.empty()) return std::nullopt;
   return name;
@@ -442,12 +373,10 @@ std::string Win32PluginEnv::ModuleFileName() {
 }
 
 bool Win32PluginEnv::CreateProtectedFolder(const std::string& path, const std::string& sddl) {
-  const std::wstring wide = Widen(path);
+  const std::wstring wide = Widen(path, CP_ACP);
   UniqueLocal descriptor;
   if (wide.empty() || sddl.empty() || !ConvertSddl(sddl, descriptor)) return false;
-  SECURITY_ATTRIBUTES attributes{};
-  attributes.nLength = sizeof(attributes);
-  attributes.lpSecurityDescriptor = descriptor.Get();
+  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), descriptor.Get(), FALSE};
   if (::CreateDirectoryW(wide.c_str(), &attributes)) return true;
   if (::GetLastError() != ERROR_ALREADY_EXISTS) return false;
 
@@ -471,36 +400,35 @@ bool Win32PluginEnv::CreateProtectedFolder(const std::string& path, const std::s
                                    descriptor.Get());
 }
 
-PluginEnv::WriteOutcome Win32PluginEnv::WriteFile(const std::string& path, const std::string& bytes,
-                                                  const std::string& sddl) {
-  std::wstring wide = Widen(path);
-  if (wide.empty()) return WriteOutcome::kOpenFailed;
+Status Win32PluginEnv::WriteFile(const std::string& path, const std::string& bytes,
+                                 const std::string& sddl) {
+  std::wstring wide = Widen(path, CP_ACP);
+  if (wide.empty()) return Status::Failed(Status::Step::kOpen);
   UniqueLocal descriptor;
-  if (!ConvertSddl(sddl, descriptor)) return WriteOutcome::kOpenFailed;
-  SECURITY_ATTRIBUTES attributes{};
-  attributes.nLength = sizeof(attributes);
-  attributes.lpSecurityDescriptor = descriptor.Get();
+  if (!ConvertSddl(sddl, descriptor)) return Status::Failed(Status::Step::kOpen, ::GetLastError());
+  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), descriptor.Get(), FALSE};
 
   // CREATE_NEW: the descriptor is applied only to a file the call creates.
   UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return WriteOutcome::kOpenFailed;
-  if (!WriteAllTo(file.Get(), bytes)) return WriteOutcome::kWriteFailed;
-  if (!::FlushFileBuffers(file.Get())) return WriteOutcome::kFlushFailed;
-  if (!::CloseHandle(file.Release())) return WriteOutcome::kWriteFailed;
-  return WriteOutcome::kWritten;
+  if (!file) return Status::Failed(Status::Step::kOpen, ::GetLastError());
+  if (!WriteAllTo(file.Get(), bytes)) return Status::Failed(Status::Step::kWrite, ::GetLastError());
+  if (!::FlushFileBuffers(file.Get()))
+    return Status::Failed(Status::Step::kFlush, ::GetLastError());
+  if (!::CloseHandle(file.Release())) return Status::Failed(Status::Step::kWrite, ::GetLastError());
+  return Status();
 }
 
 bool Win32PluginEnv::MoveFileOver(const std::string& from, const std::string& to) {
-  std::wstring wide_from = Widen(from);
-  std::wstring wide_to = Widen(to);
+  std::wstring wide_from = Widen(from, CP_ACP);
+  std::wstring wide_to = Widen(to, CP_ACP);
   return !wide_from.empty() && !wide_to.empty() &&
          ::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& bytes) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path, CP_ACP);
   if (wide.empty()) return false;
   Found found = Found::kItself;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -521,7 +449,7 @@ bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& byte
 }
 
 std::optional<uint64_t> Win32PluginEnv::FileSize(const std::string& path) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path, CP_ACP);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (wide.empty() || !::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
     return std::nullopt;
@@ -529,21 +457,20 @@ std::optional<uint64_t> Win32PluginEnv::FileSize(const std::string& path) {
   return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
-std::optional<std::string> Win32PluginEnv::RemoveFile(const std::string& path) {
-  try {
-    std::filesystem::remove(std::filesystem::path(Widen(path)));
-    return std::nullopt;
-  } catch (const std::exception& e) {
-    return std::string(e.what());
+Status Win32PluginEnv::RemoveFile(const std::string& path) {
+  const std::wstring wide = Widen(path, CP_ACP);
+  if (wide.empty() || !::DeleteFileW(wide.c_str())) {
+    return Status::Failed(Status::Step::kRemove, ::GetLastError());
   }
+  return Status();
 }
 
 void Win32PluginEnv::Sleep(uint32_t milliseconds) {
-  if (interrupted_ == nullptr) {
+  if (!interrupted_) {
     ::Sleep(milliseconds);
     return;
   }
-  ::WaitForSingleObject(interrupted_, milliseconds);  // returns early while interrupted
+  ::WaitForSingleObject(interrupted_.Get(), milliseconds);  // returns early while interrupted
 }
 
 void Win32PluginEnv::DebugOutput(const std::string& text) { ::OutputDebugStringA(text.c_str()); }
@@ -551,23 +478,14 @@ void Win32PluginEnv::DebugOutput(const std::string& text) { ::OutputDebugStringA
 PluginEnv::UtcTime Win32PluginEnv::UtcNow() {
   SYSTEMTIME now{};
   ::GetSystemTime(&now);
-  UtcTime time;
-  time.year = now.wYear;
-  time.month = now.wMonth;
-  time.day = now.wDay;
-  time.hour = now.wHour;
-  time.minute = now.wMinute;
-  time.second = now.wSecond;
-  time.millisecond = now.wMilliseconds;
-  return time;
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
 std::string Win32PluginEnv::AnsiToUtf8(const std::string& text) {
-  const std::wstring wide = Widen(text);
-  return Narrow(CP_UTF8, wide.data(), static_cast<int>(wide.size()));
+  return Narrow(Widen(text, CP_ACP), CP_UTF8);
 }
 
-std::string Win32PluginEnv::WindowsVersion() {
+std::optional<std::string> Win32PluginEnv::WindowsVersion() {
   // GetVersionEx answers what the executable's manifest declares it supports;
   // RtlGetVersion answers what runs.
   using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
@@ -578,7 +496,7 @@ std::string Win32PluginEnv::WindowsVersion() {
                                reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
   OSVERSIONINFOW info{};
   info.dwOSVersionInfoSize = sizeof(info);
-  if (get_version == nullptr || get_version(&info) != 0) return "unknown";
+  if (get_version == nullptr || get_version(&info) != 0) return std::nullopt;
   return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
          std::to_string(info.dwBuildNumber);
 }

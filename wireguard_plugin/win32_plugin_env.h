@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "common/unique_handle.h"
 #include "wireguard_plugin/plugin_env.h"
 
 // The bounds of one RunHidden call.
@@ -28,11 +29,10 @@ struct RunLimits {
 class Win32PluginEnv : public PluginEnv {
  public:
   explicit Win32PluginEnv(RunLimits limits = RunLimits());
-  ~Win32PluginEnv() override;
 
   ProcessRun RunHidden(const std::string& command_line, Console console) override;
-  InstallerRun RunInstaller(const std::string& command_line, uint32_t timeout_ms,
-                            const std::function<void()>& started) override;
+  Status RunInstaller(const std::string& command_line, uint32_t timeout_ms,
+                      const std::function<void()>& started) override;
   std::string SystemFolder() override;
   void BroadcastEnvironmentChange() override;
   bool Exists(const std::string& path) override;
@@ -43,17 +43,17 @@ class Win32PluginEnv : public PluginEnv {
   std::optional<std::string> ShortPathName(const std::string& path) override;
   std::string ModuleFileName() override;
   bool CreateProtectedFolder(const std::string& path, const std::string& sddl) override;
-  WriteOutcome WriteFile(const std::string& path, const std::string& bytes,
-                         const std::string& sddl) override;
+  Status WriteFile(const std::string& path, const std::string& bytes,
+                   const std::string& sddl) override;
   bool MoveFileOver(const std::string& from, const std::string& to) override;
   bool AppendFile(const std::string& path, const std::string& bytes) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
-  std::optional<std::string> RemoveFile(const std::string& path) override;
+  Status RemoveFile(const std::string& path) override;
   void Sleep(uint32_t milliseconds) override;
   void DebugOutput(const std::string& text) override;
   UtcTime UtcNow() override;
   std::string AnsiToUtf8(const std::string& text) override;
-  std::string WindowsVersion() override;
+  std::optional<std::string> WindowsVersion() override;
   void SetInterrupted(bool interrupted) override;
 
  private:
@@ -61,12 +61,12 @@ class Win32PluginEnv : public PluginEnv {
   // signalled, WAIT_TIMEOUT, kInterruptedWait while interrupted, or
   // WAIT_FAILED.
   static constexpr unsigned long kInterruptedWait = 0x1000;
-  unsigned long WaitUnlessInterrupted(void* handle, uint32_t milliseconds) const;
+  unsigned long WaitUnlessInterrupted(HANDLE handle, uint32_t milliseconds) const;
   bool Interrupted() const;
 
   RunLimits limits_;
   // A manual-reset event, set while interrupted.
-  void* interrupted_ = nullptr;
+  UniqueHandle interrupted_;
 };
 
 #endif  // ORVA_WIREGUARD_PLUGIN_WIN32_PLUGIN_ENV_H_

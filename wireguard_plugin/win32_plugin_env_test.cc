@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "codec/method_channel.h"
+#include "common/unique_handle.h"
 #include "tools/debug_output_listener/debug_output_capture.h"
 #include "wireguard_plugin/support_log.h"
-#include "wireguard_plugin/unique_handle.h"
 #include "wireguard_plugin/win32_plugin_env.h"
 #include "wireguard_plugin/wireguard_plugin.h"
 
@@ -78,7 +78,7 @@ int Temporaries(const std::string& folder) {
 // Runs a setup command (reg add, ...) and insists that it worked.
 void RunSetup(const std::string& command_line) {
   ProcessRun run = Win32PluginEnv().RunHidden(command_line, PluginEnv::Console::kNone);
-  ASSERT_EQ(run.failure, ProcessRun::Failure::kNone) << command_line;
+  ASSERT_TRUE(run.status.ok()) << command_line;
   ASSERT_EQ(run.exit_code, 0u) << command_line << ": " << run.output;
 }
 
@@ -265,13 +265,16 @@ TEST_F(Win32PluginTest, ProgramFilesOnAnotherDriveAndShortPaths) {
   EXPECT_EQ(plugin_.GetWireguardDirectory(), "C:\\Program Files\\WireGuard");
   ASSERT_TRUE(::CreateDirectoryA((other + "\\WireGuard").c_str(), nullptr));
   EXPECT_EQ(plugin_.GetWireguardDirectory(), other + "\\WireGuard");
+  WriteAll(other + "\\WireGuard\\wg.exe", "MZ");
+  const WireguardTools tools = plugin_.FindTools();
   ::SetEnvironmentVariableA("PROGRAMFILES", saved);
 
-  EXPECT_EQ(plugin_.GetShortPath("C:\\no such folder\\wg.exe"), "C:\\no such folder\\wg.exe");
-  std::string short_path = plugin_.GetShortPath(other + "\\WireGuard");
-  EXPECT_NE(short_path, other + "\\WireGuard");
+  EXPECT_EQ(tools.wireguard.short_path, other + "\\WireGuard\\wireguard.exe");
+  const std::string& short_path = tools.wg.short_path;
+  EXPECT_NE(short_path, tools.wg.path);
   EXPECT_EQ(short_path.find(' '), std::string::npos) << short_path;
   EXPECT_TRUE(env_.Exists(short_path)) << short_path;
+  ::DeleteFileA((other + "\\WireGuard\\wg.exe").c_str());
 }
 
 // --- Configuration file ---------------------------------------------------

@@ -11,15 +11,15 @@
 // of an identical call (see HandleQueuedCall in dispatch.cc).
 //
 // The operations are spread over files by concern:
-//   command_runner.cc  PluginLog, ExecuteCommand
+//   command_runner.cc  PluginLog, ExecuteCommand, StartWithOneRetry
 //   key_redaction.cc   the keys hidden from every log line (KeyRedactor)
 //   support_log.cc     the log file for support (SupportLog)
-//   detection.cc       IsWireguardInstalled, GetWireguardDirectory, GetShortPath
+//   detection.cc       IsWireguardInstalled, GetWireguardDirectory, FindTools
 //   config_file.cc     SaveConfigToFile, GetDocumentsPath
 //   status.cc          GetVPNStatus, GetTransferStats
 //   lifecycle.cc       ConnectVPN, DisconnectVPN, RecreateTunnel
 //   installer.cc       FindWireguardInstaller, InstallWireguard
-//   dispatch.cc        HandleMethodCall
+//   dispatch.cc        the method table, HandleMethodCall, HandleQueuedCall
 //   registration.cc    WireguardPluginRegisterWithRegistrar and the plugin holder
 //   wireguard_plugin.cc  construction, the worker queue and shutdown
 #ifndef ORVA_WIREGUARD_PLUGIN_WIREGUARD_PLUGIN_H_
@@ -29,7 +29,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,10 +49,33 @@ class MethodCallChannel;
 inline constexpr char kTunnelName[] = "orva_divuv";
 inline std::string TunnelName() { return kTunnelName; }
 
-// WireGuard's configuration folder below a ProgramData folder.
-inline std::string ConfigurationsFolder(const std::string& program_data) {
-  return program_data + "\\WireGuard\\Configurations";
+// |text| in double quotes, as one word of a command line.
+inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The tunnel's state as the UI learns it.
+enum class TunnelStatus { kConnected, kDisconnected, kNotInstalled, kUnknown };
+
+// The word the channel carries, and log lines show, for |status|.
+inline const char* StatusWord(TunnelStatus status) {
+  static constexpr const char* kWords[] = {"connected", "disconnected", "not_installed", "unknown"};
+  return kWords[static_cast<int>(status)];
 }
+
+// One of WireGuard's tools in the folder it is taken from.
+struct WireguardTool {
+  std::string path;        // its full path
+  std::string short_path;  // its short (8.3) form, or |path| where there is none
+  bool found = false;      // the file exists
+  // The short path as a command line's program word.
+  std::string Quoted() const { return ::Quoted(short_path); }
+};
+
+// WireGuard's tools as one operation finds them (WireguardPlugin::FindTools):
+// the folder is looked up once, and each tool tested for and shortened there.
+struct WireguardTools {
+  WireguardTool wg;         // wg.exe, the control tool
+  WireguardTool wireguard;  // wireguard.exe, which runs the tunnel service
+};
 
 // Received and sent byte counters of the tunnel.
 struct TransferStats {
@@ -80,7 +102,7 @@ class WireguardPlugin {
   const Link& link() const { return link_; }
 
   // Copies |call| and queues it, with |result|, for the worker thread, which
-  // runs HandleMethodCall on it after every call queued before. Returns at
+  // answers it (HandleQueuedCall) after every call queued before. Returns at
   // once; after Shutdown the call is dropped unanswered.
   void EnqueueMethodCall(const flutter::MethodCall& call,
                          std::unique_ptr<flutter::MethodResult> result);
@@ -108,7 +130,7 @@ class WireguardPlugin {
   // Detection and tool paths.
   bool IsWireguardInstalled();
   std::string GetWireguardDirectory();
-  std::string GetShortPath(const std::string& path);
+  WireguardTools FindTools();
 
   // Configuration file and folders.
   std::string SaveConfigToFile(const std::string& config);
@@ -117,11 +139,19 @@ class WireguardPlugin {
   PluginEnv::FolderName GetDocumentsPath();
 
   // Status and statistics.
-  std::string GetVPNStatus();
+  TunnelStatus GetVPNStatus();
   TransferStats GetTransferStats();
 
-  // Tunnel lifecycle.
-  bool ConnectVPN(const std::string& config);
+  // Tunnel lifecycle. Connect is ConnectVPN's steps, telling a tunnel that
+  // was up before anything ran (nothing saved, nothing run) from one this
+  // call brought up, and a failure with the configuration saved from one
+  // without. IsUp: the tunnel is up afterwards (kConnected, kAlreadyConnected).
+  enum class ConnectOutcome { kFailed, kNotSaved, kConnected, kAlreadyConnected };
+  static bool IsUp(ConnectOutcome outcome) {
+    return outcome == ConnectOutcome::kConnected || outcome == ConnectOutcome::kAlreadyConnected;
+  }
+  ConnectOutcome Connect(const std::string& config);
+  bool ConnectVPN(const std::string& config) { return IsUp(Connect(config)); }
   bool DisconnectVPN();
   bool RecreateTunnel(const std::string& config);
 
@@ -130,16 +160,19 @@ class WireguardPlugin {
   bool InstallWireguard();
 
  private:
-  // ConnectVPN's steps, telling a tunnel that was up before anything ran
-  // (nothing saved, nothing run) from one this call brought up, and a
-  // failure with the configuration saved from one without.
-  enum class ConnectOutcome { kFailed, kNotSaved, kConnected, kAlreadyConnected };
-  ConnectOutcome Connect(const std::string& config);
+  // Runs |start| once more, after a pause, when the system refused it for
+  // the moment (see command_runner.cc); the refusal is logged with |failed|,
+  // and the pause as "Retrying |retrying| in 250 ms".
+  Status StartWithOneRetry(const std::function<Status()>& start, const std::string& failed,
+                           const std::string& retrying);
+  // Logs |line| and, on the next line, the failed step's error number.
+  void LogFailure(const std::string& line, const Status& status);
 
   // Answers the call that arrived as number |arrival| on the worker, by
-  // HandleMethodCall or with a shared answer, so that nothing it throws
-  // escapes (it would end the program): the exception is logged, and a call
-  // left unanswered gets its method's failure answer.
+  // running its method as HandleMethodCall does or with a shared answer
+  // (see dispatch.cc). The worker's one exception guard: an exception would
+  // end the program, so the call gets its method's failure answer instead
+  // (if it was not answered yet) and the exception is logged.
   void HandleQueuedCall(const flutter::MethodCall& call, uint64_t arrival,
                         std::unique_ptr<flutter::MethodResult> result);
 
@@ -154,7 +187,7 @@ class WireguardPlugin {
     std::string method;
     flutter::EncodableValue arguments;  // null also for a call without any
     uint64_t began;                     // calls enqueued when the run began
-    std::optional<flutter::EncodableValue> answer;
+    flutter::EncodableValue answer;     // its success value
   };
   std::vector<SharedRun> shared_runs_;
   // Declared last: destroyed (stopped) first, while everything a running

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/text.h"
 #include "runner/utils.h"
 
 namespace {
@@ -27,6 +28,6 @@ int main() {
   const auto arguments = ReadCommandLineArguments();
   std::printf("count %zu\n", arguments.size());
   for (const auto& argument : arguments) std::printf("%s\n", Hex(argument).c_str());
-  std::printf("folder %s\n", Hex(ToUtf8(ExecutableFolder().c_str())).c_str());
+  std::printf("folder %s\n", Hex(Narrow(ExecutableFolder())).c_str());
   return 0;
 }

@@ -75,13 +75,4 @@ std::wstring TestProgramFolder() {
   return text.substr(0, text.find_last_of(L'\\') + 1);
 }
 
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int length =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], length);
-  return wide;
-}
-
 }  // namespace runner_test

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "wireguard_plugin/unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace runner_test {
 
@@ -71,9 +71,6 @@ inline std::optional<WPARAM> DrainQueueForQuit() {
 
 // The folder of the running test program, with a trailing backslash.
 std::wstring TestProgramFolder();
-
-// Decodes UTF-8 into UTF-16 (for building expectations).
-std::wstring Widen(const std::string& utf8);
 
 }  // namespace runner_test
 

@@ -52,8 +52,8 @@ HWND VisibleWindowOf(DWORD process_id) {
 
 // Starts the bundled program from an unrelated working folder, so that it
 // has to find its "data" folder by its own location.
-std::unique_ptr<ChildProcess> StartProduct(
-    const std::wstring& folder, const std::wstring& arguments = L"") {
+std::unique_ptr<ChildProcess> StartProduct(const std::wstring& folder,
+                                           const std::wstring& arguments = L"") {
   const std::wstring program = folder + L"orva_vpn.exe";
   std::wstring command_line = L"\"" + program + L"\"";
   if (!arguments.empty()) command_line += L" " + arguments;

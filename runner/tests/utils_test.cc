@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "runner/tests/child_process.h"
 
 namespace {
@@ -47,21 +48,20 @@ ProbeReport RunProbe(const std::wstring& arguments_text) {
   return report;
 }
 
-TEST(ToUtf8, ConvertsValidTextAndRefusesBrokenText) {
-  EXPECT_EQ(ToUtf8(nullptr), "");
-  EXPECT_EQ(ToUtf8(L""), "");
-  EXPECT_EQ(ToUtf8(L"orva --debug"), "orva --debug");
+TEST(Narrow, ConvertsValidTextAndRefusesBrokenText) {
+  EXPECT_EQ(Narrow(L""), "");
+  EXPECT_EQ(Narrow(L"orva --debug"), "orva --debug");
   // Cyrillic (two bytes each) and a character outside the BMP (a pair).
-  EXPECT_EQ(ToUtf8(L"\u041f\u0440\u0438\u0432\u0435\u0442"),
+  EXPECT_EQ(Narrow(L"\u041f\u0440\u0438\u0432\u0435\u0442"),
             "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82");
-  EXPECT_EQ(ToUtf8(L"key \U0001F511"), "key \xf0\x9f\x94\x91");
+  EXPECT_EQ(Narrow(L"key \U0001F511"), "key \xf0\x9f\x94\x91");
   // Unpaired surrogates are not replaced: the whole text is refused.
   const wchar_t lone_high[] = {L'a', static_cast<wchar_t>(0xD83D), L'b', 0};
   const wchar_t lone_low[] = {static_cast<wchar_t>(0xDD11), 0};
   const wchar_t reversed_pair[] = {static_cast<wchar_t>(0xDD11), static_cast<wchar_t>(0xD83D), 0};
-  EXPECT_EQ(ToUtf8(lone_high), "");
-  EXPECT_EQ(ToUtf8(lone_low), "");
-  EXPECT_EQ(ToUtf8(reversed_pair), "");
+  EXPECT_EQ(Narrow(lone_high), "");
+  EXPECT_EQ(Narrow(lone_low), "");
+  EXPECT_EQ(Narrow(reversed_pair), "");
 }
 
 // The probe also reports ExecutableFolder(): it lives beside this test.
@@ -85,7 +85,7 @@ TEST(ReadCommandLineArguments, HandsEveryArgumentAfterTheProgramNameOnInOrder) {
     const ProbeReport report = RunProbe(c.text);
     ASSERT_EQ(report.exit_code, 0);
     EXPECT_EQ(report.arguments, c.arguments);
-    EXPECT_EQ(runner_test::Widen(report.folder), runner_test::TestProgramFolder());
+    EXPECT_EQ(Widen(report.folder), runner_test::TestProgramFolder());
   }
 }
 

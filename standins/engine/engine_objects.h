@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "engine_client/flutter_desktop_api.h"
 #include "standins/engine/engine_controls.h"
 #include "standins/engine/task_queue.h"
@@ -130,10 +131,6 @@ int64_t TextureFramesPulled(int64_t texture_id);
 // Runtime files (runtime_files.cc): empty when all are present, otherwise a
 // line naming the first missing one.
 std::string MissingRuntimeFile(const FlutterDesktopEngine& engine);
-
-// Text conversions.
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
 
 }  // namespace standin
 

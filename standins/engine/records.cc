@@ -1,6 +1,5 @@
 // What tests can ask the library about its own use: how often each exported
 // function was called and which plugin registrars were requested, in order.
-// Also the UTF-8 / UTF-16 conversions the library's files share.
 #include <windows.h>
 
 #include <map>
@@ -57,30 +56,6 @@ void ResetRecords() {
   std::lock_guard<std::mutex> guard(records.lock);
   records.call_counts.clear();
   records.registrar_requests.clear();
-}
-
-std::wstring Utf8ToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-  }
-  return wide;
-}
-
-std::string WideToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
-  if (length > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                        length, nullptr, nullptr);
-  }
-  return narrow;
 }
 
 }  // namespace standin

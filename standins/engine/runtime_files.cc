@@ -18,12 +18,12 @@ std::string CheckPath(const std::wstring& path, Kind kind, const char* what) {
   DWORD attributes = GetFileAttributesW(resolved.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   const bool is_folder = exists && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (!exists) return std::string(what) + " not found: " + WideToUtf8(resolved);
+  if (!exists) return std::string(what) + " not found: " + Narrow(resolved);
   if (kind == Kind::kFolder && !is_folder) {
-    return std::string(what) + " is not a folder: " + WideToUtf8(resolved);
+    return std::string(what) + " is not a folder: " + Narrow(resolved);
   }
   if (kind == Kind::kFile && is_folder) {
-    return std::string(what) + " is a folder, not a file: " + WideToUtf8(resolved);
+    return std::string(what) + " is a folder, not a file: " + Narrow(resolved);
   }
   return std::string();
 }

@@ -17,7 +17,7 @@ std::string LastErrorText(const char* what, const std::string& path) {
 }
 
 std::wstring FullPath(const std::string& path) {
-  std::wstring wide = Utf8ToWide(path);
+  std::wstring wide = Widen(path);
   DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (length == 0) return wide;
   std::wstring full(length, L'\0');
@@ -135,7 +135,7 @@ bool RunAndWait(const std::string& command_line, uint32_t* exit_code, std::strin
   SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
   UniqueHandle nul(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                &inheritable, OPEN_EXISTING, 0, nullptr));
-  std::wstring line = Utf8ToWide(command_line);
+  std::wstring line = Widen(command_line);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -202,7 +202,7 @@ bool EnvironmentVariable(const wchar_t* name, std::string* value) {
   if (length == 0) return false;
   std::vector<wchar_t> buffer(length);
   length = GetEnvironmentVariableW(name, buffer.data(), length);
-  *value = WideToUtf8(std::wstring(buffer.data(), length));
+  *value = Narrow(std::wstring(buffer.data(), length));
   return true;
 }
 

@@ -26,7 +26,7 @@ void FillBox(HDC dc, RECT box, COLORREF colour) {
 
 // Draws |text| (UTF-8) in |box|; |flags| are DrawTextW's.
 void Text(HDC dc, const std::string& text, RECT box, COLORREF colour, UINT flags) {
-  std::wstring wide = Utf8ToWide(text);
+  std::wstring wide = Widen(text);
   SetTextColor(dc, colour);
   DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &box, flags | DT_NOPREFIX);
 }

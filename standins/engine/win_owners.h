@@ -1,12 +1,12 @@
-// Owners for the windows, GDI objects and modules the stand-in engine opens,
-// on the product's UniqueResource, so that each one is closed on every path
-// by construction. Files are kernel handles: UniqueHandle.
+// Owners for the windows and GDI objects the stand-in engine opens, on the
+// product's UniqueResource, so that each one is closed on every path by
+// construction. Files are kernel handles (UniqueHandle), modules UniqueModule.
 #ifndef ORVA_STANDINS_ENGINE_WIN_OWNERS_H_
 #define ORVA_STANDINS_ENGINE_WIN_OWNERS_H_
 
 #include <windows.h>
 
-#include "wireguard_plugin/unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace standin {
 
@@ -30,17 +30,10 @@ struct MemoryDcTraits {
   static bool IsValid(Type v) { return v != nullptr; }
   static void Close(Type v) { DeleteDC(v); }
 };
-struct ModuleTraits {
-  using Type = HMODULE;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type v) { return v != nullptr; }
-  static void Close(Type v) { FreeLibrary(v); }
-};
 
 using UniqueWindow = UniqueResource<WindowTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
-using UniqueModule = UniqueResource<ModuleTraits>;
 
 // Selects a GDI object into a device context for one scope.
 class ScopedSelect {

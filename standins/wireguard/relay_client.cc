@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "common/unique_handle.h"
 #include "standins/wireguard/relay_wire.h"
 #include "standins/wireguard/standin_platform.h"
-#include "wireguard_plugin/unique_handle.h"
 
 namespace wg_standin {
 namespace {

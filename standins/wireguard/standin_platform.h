@@ -11,16 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
+#include "common/unique_handle.h"
 #include "standins/wireguard/fault_switches.h"
-#include "wireguard_plugin/unique_handle.h"
 
 namespace wg_standin {
 
 // Kernel handles are owned as in the product.
 using ::UniqueHandle;
 
-std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& wide);
+// Text is converted as in the product, UTF-8 by default.
+using ::Narrow;
+using ::Widen;
 
 // The program's arguments (argv[0] included) as UTF-8.
 std::vector<std::string> CommandLineArguments();

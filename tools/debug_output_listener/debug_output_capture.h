@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "wireguard_plugin/unique_handle.h"
+#include "common/unique_handle.h"
 
 struct DebugLine {
   uint32_t process_id = 0;

@@ -103,13 +103,12 @@ void DescribeMachine(FuzzedDataProvider& input, FakePluginEnv& env) {
   if (input.ConsumeBool()) env.paths.insert(folder + "\\wireguard.exe");
   if (input.ConsumeBool()) env.paths.insert(folder + "\\wg.exe");
   if (input.ConsumeBool()) env.machine_keys.insert("SOFTWARE\\WireGuard");
-  // Shell folders: 35 is ProgramData, 5 the user's Documents.
-  if (input.ConsumeBool()) env.shell_folders[35] = "C:\\ProgramData";
-  if (input.ConsumeBool()) env.shell_folders[5] = "C:\\users\\orva\\Documents";
+  if (input.ConsumeBool()) env.shell_folders[kCsidlCommonAppData] = "C:\\ProgramData";
+  if (input.ConsumeBool()) env.shell_folders[kCsidlPersonal] = "C:\\users\\orva\\Documents";
   if (input.ConsumeBool()) env.environment["PROGRAMFILES"] = "C:\\Program Files";
   const std::string config = "C:\\ProgramData\\WireGuard\\Configurations\\orva_divuv.conf";
   if (input.ConsumeBool()) env.paths.insert(config);
-  if (input.ConsumeBool()) env.unremovable[config] = "remove: Access is denied";
+  if (input.ConsumeBool()) env.unremovable.insert(config);
   if (input.ConsumeBool()) env.blocked_folders.insert("C:\\ProgramData\\WireGuard\\Configurations");
   if (input.ConsumeBool()) {
     static const char* const kInstallers[] = {
@@ -133,15 +132,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ProcessRun run;
     switch (input.ConsumeIntegralInRange(0, 7)) {
       case 0:
-        run.failure = ProcessRun::Failure::kCreateProcess;
+        run.status = Status::Failed(Status::Step::kCreateProcess, 2);
         break;
       case 1:
-        run.failure = ProcessRun::Failure::kCreatePipe;
+        run.status = Status::Failed(Status::Step::kCreatePipe, 8);
         break;
       default:
         break;
     }
-    if (run.failure == ProcessRun::Failure::kNone) {
+    if (run.status.ok()) {
       run.exit_code = input.ConsumeIntegral<uint32_t>();
       run.output = input.ConsumeRandomLengthString(1024);
       run.terminated = input.ConsumeBool();
@@ -149,7 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return run;
   };
   env.on_installer = [&input](const std::string&, uint32_t) {
-    return static_cast<PluginEnv::InstallerOutcome>(input.ConsumeIntegralInRange(0, 2));
+    const Status outcomes[] = {Status::Failed(Status::Step::kCreateProcess, 2), Status(),
+                               Status::Failed(Status::Step::kTimedOut)};
+    return outcomes[input.ConsumeIntegralInRange(0, 2)];
   };
 
   ChannelMessenger messenger;

@@ -8,11 +8,12 @@
 //   UniqueHkey     registry keys (RegCloseKey)
 //   UniqueLocal    LocalAlloc'd memory returned by the system (LocalFree)
 //   UniqueView     mapped views of a file mapping (UnmapViewOfFile)
+//   UniqueModule   loaded libraries (FreeLibrary)
 //
 // The out-parameter form (`CreatePipe(read.Put(), ...)`) resets first, so an
 // owner never leaks what it held before.
-#ifndef ORVA_WIREGUARD_PLUGIN_UNIQUE_HANDLE_H_
-#define ORVA_WIREGUARD_PLUGIN_UNIQUE_HANDLE_H_
+#ifndef ORVA_COMMON_UNIQUE_HANDLE_H_
+#define ORVA_COMMON_UNIQUE_HANDLE_H_
 
 #ifdef _WIN32
 
@@ -89,10 +90,18 @@ struct MappedViewTraits {
   static void Close(Type p) { ::UnmapViewOfFile(p); }
 };
 
+struct ModuleTraits {
+  using Type = HMODULE;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type m) { return m != nullptr; }
+  static void Close(Type m) { ::FreeLibrary(m); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueHkey = UniqueResource<RegistryKeyTraits>;
 using UniqueLocal = UniqueResource<LocalMemoryTraits>;
 using UniqueView = UniqueResource<MappedViewTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
 
 // The two handles CreateProcess hands back, owned together.
 struct UniqueProcessInformation {
@@ -110,4 +119,4 @@ struct UniqueProcessInformation {
 
 #endif  // _WIN32
 
-#endif  // ORVA_WIREGUARD_PLUGIN_UNIQUE_HANDLE_H_
+#endif  // ORVA_COMMON_UNIQUE_HANDLE_H_
