@@ -115,11 +115,13 @@ int CompareValues(const EncodableValue& a, const EncodableValue& b) {
 
 }  // namespace
 
+// NOLINTNEXTLINE(bugprone-exception-escape): see the header.
 EncodableValue::EncodableValue(EncodableValue&& other) noexcept
     : EncodableVariant(std::move(static_cast<EncodableVariant&>(other))) {
   std::visit(ClearContent(), static_cast<EncodableVariant&>(other));
 }
 
+// NOLINTNEXTLINE(bugprone-exception-escape): see the header.
 EncodableValue& EncodableValue::operator=(EncodableValue&& other) noexcept {
   if (this != &other) {
     EncodableVariant::operator=(std::move(static_cast<EncodableVariant&>(other)));

@@ -71,8 +71,7 @@ class CustomValue {
   };
   template <typename T>
   struct Holder final : HolderBase {
-    template <typename U>
-    explicit Holder(U&& value) : payload(std::forward<U>(value)) {}
+    explicit Holder(T value) : payload(std::move(value)) {}
     std::unique_ptr<HolderBase> Clone() const override { return std::make_unique<Holder>(payload); }
     const std::type_info& type() const override { return typeid(T); }
     T payload;
@@ -97,9 +96,12 @@ class EncodableValue : public EncodableVariant {
 
   EncodableValue(const EncodableValue& other) = default;
   EncodableValue& operator=(const EncodableValue& other) = default;
-  // The content moves; the source keeps its alternative, emptied.
-  EncodableValue(EncodableValue&& other) noexcept;
-  EncodableValue& operator=(EncodableValue&& other) noexcept;
+  // The content moves; the source keeps its alternative, emptied. Only a
+  // CustomValue's payload is copied instead; should that copy run out of
+  // memory, the program ends (noexcept), which keeps lists and maps of
+  // values growing by moves rather than deep copies.
+  EncodableValue(EncodableValue&& other) noexcept;             // NOLINT(bugprone-exception-escape)
+  EncodableValue& operator=(EncodableValue&& other) noexcept;  // NOLINT(bugprone-exception-escape)
   ~EncodableValue() = default;
 
   bool IsNull() const { return std::holds_alternative<std::monostate>(*this); }

@@ -125,8 +125,10 @@ TEST(StandardCodecSerializerTest, ShortAndUnknownDataGiveNeutralValuesWithDiagno
       {Hex("09 00"), EncodableValue(std::vector<int32_t>{}), {kInvalidRead}},
       {Hex("04 01 02 03"), EncodableValue(int64_t{0}), {kInvalidRead}},
       // Nothing after an unknown code is consumed.
-      {Hex("0F 01"), EncodableValue(),
-       {"Unknown type in StandardCodecSerializer::ReadValueOfType: 15"}, 1},
+      {Hex("0F 01"),
+       EncodableValue(),
+       {"Unknown type in StandardCodecSerializer::ReadValueOfType: 15"},
+       1},
       // A list whose values run out keeps its count with null elements.
       {Hex("0C 03 03 07 00 00 00"),
        EncodableValue(ValueList{EncodableValue(int32_t{7}), EncodableValue(), EncodableValue()}),

@@ -3,8 +3,8 @@
 #   1. clang-format: every C and C++ file the repository tracks is formatted
 #      as .clang-format says (nothing is rewritten; differences fail).
 #   2. clang-tidy with the root .clang-tidy over the product's code (runner/,
-#      engine_client/, codec/, wireguard_plugin/, common/; tests, fakes, fuzz
-#      and testing folders left out). Files of the native build are checked
+#      engine_client/, codec/, wireguard_plugin/, common/ and the removal
+#      helper in installer/; tests, fakes, fuzz and testing folders left out). Files of the native build are checked
 #      through its compile database; the Windows-only files through the
 #      MinGW build's, with clang aimed at the MinGW target and headers.
 # Needs both build trees configured (scripts/build.sh native, windows).
@@ -25,7 +25,7 @@ fi
 echo "== clang-tidy"
 product_files() {
   git ls-files 'runner/*.cc' 'runner/*.cpp' 'engine_client/*.cc' 'codec/*.cc' \
-               'wireguard_plugin/*.cc' 'common/*.cc' |
+               'wireguard_plugin/*.cc' 'common/*.cc' 'installer/*.cc' |
     grep -v -E '(^|/)(tests|testing|fuzz)/|_test\.|(^|/)fake_' || true
 }
 # The files each compile database knows, from the product's list.

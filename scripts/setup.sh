@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev         # native build, sanitizers, libFuzzer
+  clang-format clang-tidy                                # static checks (scripts/lint.sh)
   g++-mingw-w64-x86-64-posix mingw-w64-tools             # the Windows product
   googletest libbenchmark-dev                            # tests and benchmarks
   libmsgpack-cxx-dev                                     # a benchmark peer

@@ -4,7 +4,9 @@
 # and the Windows tree, then runs ctest in both, the Windows tests under Wine
 # with a virtual display. The Windows build is signed, as a release is, with a
 # throwaway certificate made here (never committed) and given through the
-# environment, so the package tests run on a signed package.
+# environment, so the package tests run on a signed package. The static
+# checks (scripts/lint.sh: clang-format and clang-tidy) run on both trees'
+# compile databases before the tests.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -20,6 +22,9 @@ export ORVA_SIGN_PASSWORD
 bash scripts/build.sh windows
 
 status=0
+echo "== static checks"
+bash scripts/lint.sh || status=1
+
 echo "== native tests (AddressSanitizer, UndefinedBehaviorSanitizer, fuzz smoke runs)"
 (cd "$builds/native" && ctest --output-on-failure -j"$(nproc)") || status=1
 

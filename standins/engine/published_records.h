@@ -27,10 +27,10 @@ constexpr size_t kPropertiesUiThreadPolicy = 52;  // 32-bit enum
 
 // Incoming message (40 bytes), starting with its own size.
 constexpr size_t kMessageRecordSize = 40;
-constexpr size_t kMessageStructSize = 0;      // size_t
-constexpr size_t kMessageChannel = 8;         // const char*
-constexpr size_t kMessageBytes = 16;          // const uint8_t*
-constexpr size_t kMessageSize = 24;           // size_t
+constexpr size_t kMessageStructSize = 0;       // size_t
+constexpr size_t kMessageChannel = 8;          // const char*
+constexpr size_t kMessageBytes = 16;           // const uint8_t*
+constexpr size_t kMessageSize = 24;            // size_t
 constexpr size_t kMessageResponseHandle = 32;  // opaque pointer
 
 // Texture info (40 bytes): the kind, then the matching config at 8.

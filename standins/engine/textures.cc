@@ -52,10 +52,10 @@ void PullFrame(const TextureSource& source, int64_t texture_id) {
   const void* frame = source.request(width, height, source.user_data);
   if (frame) {
     const bool pixels = source.kind == 0;
-    auto release = pub::Read<ReleaseCallback>(
-        frame, pixels ? pub::kPixelBufferRelease : pub::kSurfaceRelease);
-    void* context =
-        pub::Read<void*>(frame, pixels ? pub::kPixelBufferReleaseContext : pub::kSurfaceReleaseContext);
+    auto release =
+        pub::Read<ReleaseCallback>(frame, pixels ? pub::kPixelBufferRelease : pub::kSurfaceRelease);
+    void* context = pub::Read<void*>(
+        frame, pixels ? pub::kPixelBufferReleaseContext : pub::kSurfaceReleaseContext);
     if (release) release(context);
   }
   TextureCounters& counters = Counters();

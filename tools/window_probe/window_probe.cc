@@ -52,8 +52,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     Sleep(50);
   }
-  std::printf("window probe: %ld answers, longest wait %.0f ms (%.1f s after the window appeared)\n",
-              answers, longest_ms, longest_at_s);
+  std::printf(
+      "window probe: %ld answers, longest wait %.0f ms (%.1f s after the window appeared)\n",
+      answers, longest_ms, longest_at_s);
   std::fflush(stdout);
   return seen ? 0 : 1;
 }
