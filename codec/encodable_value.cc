@@ -130,21 +130,7 @@ EncodableValue& EncodableValue::operator=(EncodableValue&& other) noexcept {
   return *this;
 }
 
-bool operator<(const EncodableValue& a, const EncodableValue& b) {
-  // String map keys, the usual ones, skip the general dispatch.
-  const auto* text_a = std::get_if<std::string>(&a);
-  const auto* text_b = std::get_if<std::string>(&b);
-  if (text_a != nullptr && text_b != nullptr) {
-    // Bytes as unsigned, as CompareSameAlternative orders them; inline, as
-    // every map insertion of a decoded key asks.
-    const size_t common = std::min(text_a->size(), text_b->size());
-    for (size_t i = 0; i < common; ++i) {
-      const auto x = static_cast<unsigned char>((*text_a)[i]);
-      const auto y = static_cast<unsigned char>((*text_b)[i]);
-      if (x != y) return x < y;
-    }
-    return text_a->size() < text_b->size();
-  }
+bool LessByContent(const EncodableValue& a, const EncodableValue& b) {
   return CompareValues(a, b) < 0;
 }
 

@@ -113,7 +113,21 @@ class EncodableValue : public EncodableVariant {
 // with a proper prefix first; map entries compare by key, then by value;
 // CustomValues compare by address, so a CustomValue is equivalent only to
 // itself.
-bool operator<(const EncodableValue& a, const EncodableValue& b);
+bool LessByContent(const EncodableValue& a, const EncodableValue& b);
+inline bool operator<(const EncodableValue& a, const EncodableValue& b) {
+  // String map keys, the usual ones, skip the general dispatch: inline, as
+  // every map insertion and lookup asks.
+  const auto* text_a = std::get_if<std::string>(&a);
+  const auto* text_b = std::get_if<std::string>(&b);
+  if (text_a == nullptr || text_b == nullptr) return LessByContent(a, b);
+  const size_t common = text_a->size() < text_b->size() ? text_a->size() : text_b->size();
+  for (size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>((*text_a)[i]);
+    const auto y = static_cast<unsigned char>((*text_b)[i]);
+    if (x != y) return x < y;
+  }
+  return text_a->size() < text_b->size();
+}
 inline bool operator>(const EncodableValue& a, const EncodableValue& b) { return b < a; }
 inline bool operator<=(const EncodableValue& a, const EncodableValue& b) { return !(b < a); }
 inline bool operator>=(const EncodableValue& a, const EncodableValue& b) { return !(a < b); }

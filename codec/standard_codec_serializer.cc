@@ -284,6 +284,8 @@ template <typename Source>
 void ReadPayload(uint8_t type, Source& in, EncodableValue& out);
 template <typename T, typename Source>
 T TakeScalar(Source& in);
+template <typename Elements, typename Source>
+void ReadElementsInto(Source& in, EncodableValue& out);
 template <typename Elements, typename Source, typename Make>
 void ReadElements(Source& in, const Make& make);
 
@@ -365,6 +367,7 @@ class BufferSource {
       }
       return;
     }
+    if (type == kString) return ReadElementsInto<std::string>(*this, out);
     ReadPayload(type, *this, out);
   }
   // A string key is made straight from the buffer in its map entry.
@@ -493,33 +496,6 @@ void ReadMap(Source& in, EncodableValue& out) {
   }
 }
 
-// The payload of a value of variable width, or of an unknown type.
-template <typename Source>
-void ReadVariablePayload(uint8_t type, Source& in, EncodableValue& out) {
-  switch (type) {
-    case kLargeInt:
-    case kString:
-      return ReadElementsInto<std::string>(in, out);
-    case kUInt8List:
-      return ReadElementsInto<std::vector<uint8_t>>(in, out);
-    case kInt32List:
-      return ReadElementsInto<std::vector<int32_t>>(in, out);
-    case kInt64List:
-      return ReadElementsInto<std::vector<int64_t>>(in, out);
-    case kFloat64List:
-      return ReadElementsInto<std::vector<double>>(in, out);
-    case kFloat32List:
-      return ReadElementsInto<std::vector<float>>(in, out);
-    case kList:
-      return ReadList(in, out);
-    case kMap:
-      return ReadMap(in, out);
-    default:
-      std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
-                << static_cast<int>(type) << std::endl;
-  }
-}
-
 // Reads the payload of a value whose type code was taken into |out|, a null.
 // The fixed-width types are read here, small enough to be inlined into the
 // loops of lists and maps.
@@ -542,8 +518,26 @@ inline void ReadPayload(uint8_t type, Source& in, EncodableValue& out) {
       in.Skip(8);
       Build<double>(out, TakeScalar<double>(in));
       return;
+    case kLargeInt:
+    case kString:
+      return ReadElementsInto<std::string>(in, out);
+    case kUInt8List:
+      return ReadElementsInto<std::vector<uint8_t>>(in, out);
+    case kInt32List:
+      return ReadElementsInto<std::vector<int32_t>>(in, out);
+    case kInt64List:
+      return ReadElementsInto<std::vector<int64_t>>(in, out);
+    case kFloat64List:
+      return ReadElementsInto<std::vector<double>>(in, out);
+    case kFloat32List:
+      return ReadElementsInto<std::vector<float>>(in, out);
+    case kList:
+      return ReadList(in, out);
+    case kMap:
+      return ReadMap(in, out);
     default:
-      ReadVariablePayload(type, in, out);
+      std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
+                << static_cast<int>(type) << std::endl;
   }
 }
 
