@@ -115,6 +115,7 @@ class BenchPluginEnv : public PluginEnv {
   bool MoveFileOver(const std::string& from, const std::string& to) override {
     return system_.MoveFileOver(from, to);
   }
+  bool ClaimFile(const std::string& path) override { return system_.ClaimFile(path); }
   bool AppendFile(const std::string& path, const std::string& bytes) override {
     return system_.AppendFile(path, bytes);
   }

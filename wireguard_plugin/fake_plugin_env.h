@@ -36,10 +36,10 @@ class FakePluginEnv : public PluginEnv {
   std::string system_folder = "C:\\Windows\\system32";
   std::set<std::string> blocked_folders;  // CreateProtectedFolder fails for these
   // WriteFile's faults by path; an entry ending in '*' names every path it begins.
-  std::set<std::string> unwritable;                // WriteFile and AppendFile cannot open these
-  std::set<std::string> write_fails;               // WriteFile opens, writes half, then fails
-  std::set<std::string> flush_fails;               // WriteFile writes all, the flush fails
-  std::set<std::string> unreplaceable;             // MoveFileOver fails with these as |to|
+  std::set<std::string> unwritable;     // WriteFile, ClaimFile and AppendFile fail on these
+  std::set<std::string> write_fails;    // WriteFile opens, writes half, then fails
+  std::set<std::string> flush_fails;    // WriteFile writes all, the flush fails
+  std::set<std::string> unreplaceable;  // MoveFileOver fails with these as |to|
   std::map<std::string, std::string> folder_sddl;  // descriptor given by CreateProtectedFolder
   UtcTime now{2026, 12, 7, 3, 4, 5, 67};
   std::optional<std::string> windows_version = "10.0.19045";
@@ -169,6 +169,8 @@ class FakePluginEnv : public PluginEnv {
     file_sddl.erase(from);
     return true;
   }
+
+  bool ClaimFile(const std::string& path) override { return !unwritable.count(path); }
 
   bool AppendFile(const std::string& path, const std::string& bytes) override {
     if (unwritable.count(path)) return false;

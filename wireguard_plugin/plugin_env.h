@@ -191,11 +191,14 @@ class PluginEnv {
   // did not happen: both files are then as they were.
   virtual bool MoveFileOver(const std::string& from, const std::string& to) = 0;
 
+  // Makes the file at |path|, if there is one, a file we may go on writing
+  // into: one that is not ours (its owner is not its folder's, a link, or a
+  // second name of another file) is removed, so that the next write makes
+  // a new one. False when such a file cannot be removed.
+  virtual bool ClaimFile(const std::string& path) = 0;
+
   // Appends |bytes| to the file |path|, which is created (with the folder's
-  // inherited access) when missing. A file there that is not ours is
-  // replaced by a new one, never written into: one whose owner is not its
-  // folder's, a link, or a second name of another file. False when not all
-  // of the bytes were written.
+  // inherited access) when missing. False when not all of them were written.
   virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
 
   // The size of the file at |path| in bytes; no value when there is none or

@@ -68,8 +68,11 @@ void SupportLog::Start(const std::string& program_version) {
   if (!program_data) return Fail();
   const std::string folder = *program_data + "\\ORVA VPN";
   file_ = folder + "\\logs\\plugin.log";
+  // The folders are ours from here on, so the file needs claiming only once:
+  // nobody else can put another in its place.
   if (!env_.CreateProtectedFolder(folder, kProtectedFolderSddl) ||
-      !env_.CreateProtectedFolder(folder + "\\logs", kProtectedFolderSddl)) {
+      !env_.CreateProtectedFolder(folder + "\\logs", kProtectedFolderSddl) ||
+      !env_.ClaimFile(file_)) {
     return Fail();
   }
   size_ = env_.FileSize(file_).value_or(0);

@@ -427,21 +427,27 @@ bool Win32PluginEnv::MoveFileOver(const std::string& from, const std::string& to
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& bytes) {
-  std::wstring wide = Widen(path, CP_ACP);
+bool Win32PluginEnv::ClaimFile(const std::string& path) {
+  const std::wstring wide = Widen(path, CP_ACP);
   if (wide.empty()) return false;
   Found found = Found::kItself;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (UniqueHandle existing = OpenItself(wide, READ_CONTROL, found, info)) {
-    // Made by someone else before its folder was ours (its owner could read
-    // what we add), a link, or a second name of another file: it goes.
-    if (found == Found::kLinkTarget) return false;
-    if (found == Found::kLink || info.nNumberOfLinks != 1 ||
-        !OwnedAsFolder(existing.Get(), wide.substr(0, wide.find_last_of(L'\\')))) {
-      existing = OpenItself(wide, DELETE, found, info);
-      if (!existing || found == Found::kLinkTarget || !DeleteOnClose(existing.Get())) return false;
-    }
+  UniqueHandle existing = OpenItself(wide, READ_CONTROL, found, info);
+  if (!existing) return true;  // nothing there
+  // Made by someone else before its folder was ours (its owner could read
+  // what we add), a link, or a second name of another file: it goes.
+  if (found == Found::kLinkTarget) return false;
+  if (found == Found::kItself && info.nNumberOfLinks == 1 &&
+      OwnedAsFolder(existing.Get(), wide.substr(0, wide.find_last_of(L'\\')))) {
+    return true;
   }
+  existing = OpenItself(wide, DELETE, found, info);
+  return existing && found != Found::kLinkTarget && DeleteOnClose(existing.Get());
+}
+
+bool Win32PluginEnv::AppendFile(const std::string& path, const std::string& bytes) {
+  const std::wstring wide = Widen(path, CP_ACP);
+  if (wide.empty()) return false;
   UniqueHandle file(::CreateFileW(wide.c_str(), FILE_APPEND_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -46,6 +46,7 @@ class Win32PluginEnv : public PluginEnv {
   Status WriteFile(const std::string& path, const std::string& bytes,
                    const std::string& sddl) override;
   bool MoveFileOver(const std::string& from, const std::string& to) override;
+  bool ClaimFile(const std::string& path) override;
   bool AppendFile(const std::string& path, const std::string& bytes) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
   Status RemoveFile(const std::string& path) override;
