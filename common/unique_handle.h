@@ -69,39 +69,20 @@ struct KernelHandleTraits {
   static void Close(Type h) { ::CloseHandle(h); }
 };
 
-struct RegistryKeyTraits {
-  using Type = HKEY;
+// Owners whose "no value" is null and that free with one call, |kFree|.
+template <typename T, auto kFree>
+struct NullIsNoneTraits {
+  using Type = T;
   static Type Invalid() { return nullptr; }
-  static bool IsValid(Type h) { return h != nullptr; }
-  static void Close(Type h) { ::RegCloseKey(h); }
-};
-
-struct LocalMemoryTraits {
-  using Type = HLOCAL;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type h) { return h != nullptr; }
-  static void Close(Type h) { ::LocalFree(h); }
-};
-
-struct MappedViewTraits {
-  using Type = void*;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type p) { return p != nullptr; }
-  static void Close(Type p) { ::UnmapViewOfFile(p); }
-};
-
-struct ModuleTraits {
-  using Type = HMODULE;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type m) { return m != nullptr; }
-  static void Close(Type m) { ::FreeLibrary(m); }
+  static bool IsValid(Type value) { return value != nullptr; }
+  static void Close(Type value) { kFree(value); }
 };
 
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
-using UniqueHkey = UniqueResource<RegistryKeyTraits>;
-using UniqueLocal = UniqueResource<LocalMemoryTraits>;
-using UniqueView = UniqueResource<MappedViewTraits>;
-using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueHkey = UniqueResource<NullIsNoneTraits<HKEY, ::RegCloseKey>>;
+using UniqueLocal = UniqueResource<NullIsNoneTraits<HLOCAL, ::LocalFree>>;
+using UniqueView = UniqueResource<NullIsNoneTraits<void*, ::UnmapViewOfFile>>;
+using UniqueModule = UniqueResource<NullIsNoneTraits<HMODULE, ::FreeLibrary>>;
 
 // The two handles CreateProcess hands back, owned together.
 struct UniqueProcessInformation {

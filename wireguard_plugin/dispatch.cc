@@ -236,7 +236,8 @@ void WireguardPlugin::HandleQueuedCall(const flutter::MethodCall& call, uint64_t
   std::string thrown;
   try {
     const bool shared = method != nullptr && method->sharing == kShared;
-    EncodableValue arguments = call.arguments() ? *call.arguments() : EncodableValue();
+    static const EncodableValue kNoArguments;
+    const EncodableValue& arguments = call.arguments() ? *call.arguments() : kNoArguments;
     // A run that began before this call arrived serves no later call either.
     shared_runs_.erase(
         std::remove_if(shared_runs_.begin(), shared_runs_.end(),
@@ -255,7 +256,7 @@ void WireguardPlugin::HandleQueuedCall(const flutter::MethodCall& call, uint64_t
       const uint64_t began = arrivals_.load();
       reply = Run(*this, call);
       if (shared && reply.kind == Reply::Kind::kSuccess) {
-        shared_runs_.push_back({name, std::move(arguments), began, reply.value});
+        shared_runs_.push_back({name, arguments, began, reply.value});
       }
     }
     answered = true;
