@@ -4,9 +4,10 @@
 #      as .clang-format says (nothing is rewritten; differences fail).
 #   2. clang-tidy with the root .clang-tidy over the product's code (runner/,
 #      engine_client/, codec/, wireguard_plugin/, common/ and the removal
-#      helper in installer/; tests, fakes, fuzz and testing folders left out). Files of the native build are checked
-#      through its compile database; the Windows-only files through the
-#      MinGW build's, with clang aimed at the MinGW target and headers.
+#      helper in installer/; tests, fakes, fuzz and testing folders left
+#      out). Files of the native build are checked through its compile
+#      database; the Windows-only files through the MinGW build's, with
+#      clang aimed at the MinGW target and headers.
 # Needs both build trees configured (scripts/build.sh native, windows).
 # Exit 0 when both checks are clean.
 set -euo pipefail
