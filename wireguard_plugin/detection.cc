@@ -50,14 +50,19 @@ std::string WireguardPlugin::GetWireguardDirectory() {
   return kDefaultDirectory;
 }
 
+WireguardTool WireguardPlugin::FindTool(const std::string& folder, const char* name) {
+  WireguardTool tool;
+  tool.path = folder + "\\" + name;
+  tool.found = env_.Exists(tool.path);
+  tool.short_path = tool.found ? env_.ShortPathName(tool.path).value_or(tool.path) : tool.path;
+  return tool;
+}
+
+WireguardTool WireguardPlugin::FindTool(const char* name) {
+  return FindTool(GetWireguardDirectory(), name);
+}
+
 WireguardTools WireguardPlugin::FindTools() {
   const std::string folder = GetWireguardDirectory();
-  const auto find = [&](const char* name) {
-    WireguardTool tool;
-    tool.path = folder + "\\" + name;
-    tool.found = env_.Exists(tool.path);
-    tool.short_path = tool.found ? env_.ShortPathName(tool.path).value_or(tool.path) : tool.path;
-    return tool;
-  };
-  return {find("wg.exe"), find("wireguard.exe")};
+  return {FindTool(folder, kWgTool), FindTool(folder, kWireguardTool)};
 }

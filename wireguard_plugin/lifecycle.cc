@@ -80,7 +80,7 @@ WireguardPlugin::ConnectOutcome WireguardPlugin::Connect(const std::string& conf
     return ConnectOutcome::kNotSaved;
   }
 
-  const WireguardTool wireguard = FindTools().wireguard;
+  const WireguardTool wireguard = FindTool(kWireguardTool);
   if (!wireguard.found) {
     PluginLog("wireguard.exe not found at: " + wireguard.path);
     return ConnectOutcome::kFailed;
@@ -157,7 +157,7 @@ bool WireguardPlugin::RecreateTunnel(const std::string& config) {
   PluginLog("Step 2: Keeping old config file until the new one replaces it...");
 
   PluginLog("Step 3: Uninstalling tunnel service...");
-  const WireguardTool wireguard = FindTools().wireguard;
+  const WireguardTool wireguard = FindTool(kWireguardTool);
   if (wireguard.found) {
     std::string output;
     ExecuteCommand(UninstallCommand(wireguard), output);  // judged by the connect that follows

@@ -133,7 +133,7 @@ TunnelStatus WireguardPlugin::GetVPNStatus() {
 
   if (!IsWireguardInstalled())
     return judged("WireGuard not installed", TunnelStatus::kNotInstalled);
-  const WireguardTool wg = FindTools().wg;
+  const WireguardTool wg = FindTool(kWgTool);
   if (!wg.found) return judged("wg.exe not found", TunnelStatus::kNotInstalled);
   PluginLog("Using short path: " + wg.short_path);
 
@@ -183,7 +183,7 @@ TransferStats WireguardPlugin::GetTransferStats() {
     PluginLog("WireGuard not installed, returning 0 stats");
     return stats;
   }
-  const WireguardTool wg = FindTools().wg;
+  const WireguardTool wg = FindTool(kWgTool);
   if (!wg.found) {
     PluginLog("wg.exe not found, returning 0 stats");
     return stats;

@@ -70,6 +70,10 @@ struct WireguardTool {
   std::string Quoted() const { return ::Quoted(short_path); }
 };
 
+// The file names of WireGuard's two tools.
+inline constexpr char kWgTool[] = "wg.exe";
+inline constexpr char kWireguardTool[] = "wireguard.exe";
+
 // WireGuard's tools as one operation finds them (WireguardPlugin::FindTools):
 // the folder is looked up once, and each tool tested for and shortened there.
 struct WireguardTools {
@@ -130,6 +134,8 @@ class WireguardPlugin {
   // Detection and tool paths.
   bool IsWireguardInstalled();
   std::string GetWireguardDirectory();
+  // One tool (kWgTool, kWireguardTool), or both, in WireGuard's folder.
+  WireguardTool FindTool(const char* name);
   WireguardTools FindTools();
 
   // Configuration file and folders.
@@ -165,6 +171,8 @@ class WireguardPlugin {
   // and the pause as "Retrying |retrying| in 250 ms".
   Status StartWithOneRetry(const std::function<Status()>& start, const std::string& failed,
                            const std::string& retrying);
+  // |name| in |folder|: tested for, and shortened where it is.
+  WireguardTool FindTool(const std::string& folder, const char* name);
   // Logs |line| and, on the next line, the failed step's error number.
   void LogFailure(const std::string& line, const Status& status);
 
